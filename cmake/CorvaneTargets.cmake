@@ -1,0 +1,29 @@
+# corvane_library(NAME DIR [DEPS ...])
+# One static library per source folder: every .cpp directly in DIR (files
+# named *_main.cpp are programs, not library code).
+function(corvane_library name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  list(FILTER srcs EXCLUDE REGEX "_main\\.cpp$")
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS} Threads::Threads)
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS} Threads::Threads)
+  endif()
+endfunction()
+
+# corvane_test(NAME SOURCES... LIBS ...): one GoogleTest program, registered
+# with CTest test by test.
+function(corvane_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} corvane_testsupport GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${CORVANE_OUT_DIR}
+    PROPERTIES ENVIRONMENT "CORVANE_BIN=${CORVANE_OUT_DIR};CORVANE_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

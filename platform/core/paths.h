@@ -1,0 +1,22 @@
+#pragma once
+// File-system facts the design takes from Windows: the program folder, the
+// temporary folder, existence tests.
+#include <string>
+
+// Folder of the running executable, without a trailing '/'.
+std::string ExecutableFolder();
+
+// The system temporary folder ("c:\temp" of the design), without a trailing '/'.
+std::string TempFolder();
+
+// True when a file or folder exists at path; a trailing '/' is ignored.
+bool PathExists(const std::string& path);
+
+// True when a folder exists at path; a trailing '/' is ignored.
+bool FolderExists(const std::string& path);
+
+// Size of the file in MiB (bytes / 1,048,576), 0 when it cannot be opened.
+double FileSizeMiB(const std::string& path);
+
+// Joins folder and name with exactly one '/'.
+std::string JoinPath(const std::string& folder, const std::string& name);

@@ -1,0 +1,3 @@
+#include "settings/translate.h"
+
+std::string translate(const std::string& text) { return text; }

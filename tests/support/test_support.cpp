@@ -1,0 +1,74 @@
+#include "tests/support/test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+TempDir::TempDir() {
+  const char* base = std::getenv("CORVANE_TEST_TMP");
+  std::string root = (base && *base) ? base : "/tmp";
+  std::filesystem::create_directories(root);
+  std::string tmpl = root + "/corvane-XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed in " + root);
+  path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+ScriptedMessageBox::ScriptedMessageBox() { SetMessageDlgHandler(this); }
+ScriptedMessageBox::~ScriptedMessageBox() { SetMessageDlgHandler(nullptr); }
+
+int ScriptedMessageBox::Show(const std::string& text, MsgKind kind, unsigned buttons) {
+  texts.push_back(text);
+  kinds.push_back(kind);
+  if (!answers_.empty()) {
+    int a = answers_.front();
+    answers_.pop_front();
+    return a;
+  }
+  if (buttons & mbNo) return mrNo;
+  if (buttons & mbCancel) return mrCancel;
+  return mrOk;
+}
+
+void ScriptedMessageBox::SystemBox(const std::string& text, const std::string& caption) {
+  texts.push_back(caption + ": " + text);
+  kinds.push_back(MsgKind::Error);
+}
+
+std::string RunCommand(const std::string& cmd, int* exitCode) {
+  std::string out;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) {
+    if (exitCode) *exitCode = -1;
+    return out;
+  }
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof(buf), p)) > 0) out.append(buf, n);
+  int status = pclose(p);
+  if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return out;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}

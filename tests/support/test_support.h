@@ -1,0 +1,44 @@
+#pragma once
+// Helpers shared by the tests.
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/core/message_dlg.h"
+
+// A fresh folder for one test, removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Answers ShowMessageDlg from a script and records what was asked.
+// Installed for its lifetime.
+class ScriptedMessageBox : public MessageDlgHandler {
+ public:
+  ScriptedMessageBox();
+  ~ScriptedMessageBox() override;
+  void Answer(int result) { answers_.push_back(result); }
+  int Show(const std::string& text, MsgKind kind, unsigned buttons) override;
+  void SystemBox(const std::string& text, const std::string& caption) override;
+  std::vector<std::string> texts;  // every text shown, in order
+  std::vector<MsgKind> kinds;
+
+ private:
+  std::deque<int> answers_;
+};
+
+// Runs a shell command; returns its standard output. exitCode receives the status.
+std::string RunCommand(const std::string& cmd, int* exitCode = nullptr);
+
+// Reads a whole file as bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);

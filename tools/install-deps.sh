@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and run.
+set -euo pipefail
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends \
+  build-essential cmake ninja-build pkg-config g++ clang libclang-rt-14-dev \
+  libgtest-dev libgmock-dev \
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev \
+  libjpeg-dev libsdl2-dev \
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libgl-dev \
+  ffmpeg mediainfo atomicparsley \
+  xvfb xauth imagemagick python3 time procps

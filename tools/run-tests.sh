@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the release build, the whole suite again under
+# AddressSanitizer + UBSan, the threaded tests under ThreadSanitizer, and each
+# fuzz target for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+stages=${CORVANE_TEST_STAGES:-"release asan tsan fuzz"}
+status=0
+for stage in $stages; do
+  echo "== $stage =="
+  tools/build.sh "$stage"
+  case "$stage" in
+    release|asan)
+      ctest --test-dir "build/$stage" --output-on-failure -j"$jobs" --timeout 600 || status=1 ;;
+    tsan)
+      TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+        ctest --test-dir build/tsan --output-on-failure -j"$jobs" -L threads --timeout 900 || status=1 ;;
+    fuzz)
+      tools/run-fuzz.sh build/fuzz || status=1 ;;
+  esac
+done
+exit $status
