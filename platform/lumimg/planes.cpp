@@ -1,0 +1,55 @@
+// Packing and unpacking of 4:2:2 pictures and the byte reorder of pixels.
+#include <algorithm>
+
+#include "platform/lumimg/lumimg.h"
+
+void LumSplitPackedToPlanes(const std::uint8_t* src, int srcRowBytes, std::uint8_t* y, int yStride,
+                            std::uint8_t* u, int uStride, std::uint8_t* v, int vStride, int width,
+                            int height) {
+  const int pairs = width / 2;
+  for (int row = 0; row < height; ++row) {
+    const std::uint8_t* s = src + static_cast<std::ptrdiff_t>(row) * srcRowBytes;
+    std::uint8_t* yr = y + static_cast<std::ptrdiff_t>(row) * yStride;
+    std::uint8_t* ur = u + static_cast<std::ptrdiff_t>(row) * uStride;
+    std::uint8_t* vr = v + static_cast<std::ptrdiff_t>(row) * vStride;
+    for (int i = 0; i < pairs; ++i) {
+      yr[2 * i] = s[4 * i];
+      ur[i] = s[4 * i + 1];
+      yr[2 * i + 1] = s[4 * i + 2];
+      vr[i] = s[4 * i + 3];
+    }
+    if (width & 1) yr[width - 1] = s[4 * pairs];
+  }
+}
+
+void LumPackPlanesToPacked(const std::uint8_t* y, int yStride, const std::uint8_t* u, int uStride,
+                           const std::uint8_t* v, int vStride, std::uint8_t* dst, int rowBytes,
+                           int dstStride, int height) {
+  const int pairs = rowBytes / 4;
+  for (int row = 0; row < height; ++row) {
+    const std::uint8_t* yr = y + static_cast<std::ptrdiff_t>(row) * yStride;
+    const std::uint8_t* ur = u + static_cast<std::ptrdiff_t>(row) * uStride;
+    const std::uint8_t* vr = v + static_cast<std::ptrdiff_t>(row) * vStride;
+    std::uint8_t* d = dst + static_cast<std::ptrdiff_t>(row) * dstStride;
+    for (int i = 0; i < pairs; ++i) {
+      d[4 * i] = yr[2 * i];
+      d[4 * i + 1] = ur[i];
+      d[4 * i + 2] = yr[2 * i + 1];
+      d[4 * i + 3] = vr[i];
+    }
+  }
+}
+
+void LumReorderPixelBytes(std::uint8_t* buf, int rowLength, int rows, int o0, int o1, int o2) {
+  if (o0 < 0 || o0 > 2 || o1 < 0 || o1 > 2 || o2 < 0 || o2 > 2) return;
+  const int pixels = rowLength / 3;
+  for (int row = 0; row < rows; ++row) {
+    std::uint8_t* p = buf + static_cast<std::ptrdiff_t>(row) * rowLength;
+    for (int i = 0; i < pixels; ++i, p += 3) {
+      const std::uint8_t px[3] = {p[0], p[1], p[2]};
+      p[0] = px[o0];
+      p[1] = px[o1];
+      p[2] = px[o2];
+    }
+  }
+}

@@ -1,0 +1,71 @@
+// Plane scaling and colour conversion over libswscale.
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+
+#include "platform/lumimg/lumimg.h"
+
+namespace {
+// One cached scaler per thread and per use, so the capture thread and the
+// thumbnail code never share a context and a steady stream of same-sized
+// frames builds its context once.
+struct ScalerCache {
+  SwsContext* ctx = nullptr;
+  ~ScalerCache() { sws_freeContext(ctx); }
+  SwsContext* Get(int sw, int sh, AVPixelFormat sf, int dw, int dh, AVPixelFormat df, int flags) {
+    ctx = sws_getCachedContext(ctx, sw, sh, sf, dw, dh, df, flags, nullptr, nullptr, nullptr);
+    return ctx;
+  }
+};
+
+thread_local ScalerCache t_planeScaler;
+thread_local ScalerCache t_rgbConverter;
+
+void ClipCrop(int srcW, int srcH, int& x, int& y, int& w, int& h) {
+  x = std::clamp(x, 0, std::max(srcW - 1, 0));
+  y = std::clamp(y, 0, std::max(srcH - 1, 0));
+  w = std::clamp(w, 1, srcW - x);
+  h = std::clamp(h, 1, srcH - y);
+}
+}  // namespace
+
+void LumCropScalePlane(const std::uint8_t* src, int srcW, int srcH, int srcStride, int cropX,
+                       int cropY, int cropW, int cropH, std::uint8_t* dst, int dstStride, int dstW,
+                       int dstH, double /*hFactor*/, double /*vFactor*/, int mode) {
+  // The destination size already fixes the factors; swscale derives its own
+  // from the sizes, which keeps both planes of a frame exactly aligned.
+  if (srcW <= 0 || srcH <= 0 || dstW <= 0 || dstH <= 0) return;
+  ClipCrop(srcW, srcH, cropX, cropY, cropW, cropH);
+  const std::uint8_t* origin = src + static_cast<std::ptrdiff_t>(cropY) * srcStride + cropX;
+  if (cropW == dstW && cropH == dstH) {
+    for (int row = 0; row < dstH; ++row)
+      std::copy_n(origin + static_cast<std::ptrdiff_t>(row) * srcStride, dstW,
+                  dst + static_cast<std::ptrdiff_t>(row) * dstStride);
+    return;
+  }
+  const int flags = (mode == 2 ? SWS_BICUBIC : SWS_BILINEAR) | SWS_ACCURATE_RND;
+  SwsContext* ctx = t_planeScaler.Get(cropW, cropH, AV_PIX_FMT_GRAY8, dstW, dstH, AV_PIX_FMT_GRAY8, flags);
+  if (!ctx) return;
+  const std::uint8_t* srcPlanes[4] = {origin, nullptr, nullptr, nullptr};
+  int srcStrides[4] = {srcStride, 0, 0, 0};
+  std::uint8_t* dstPlanes[4] = {dst, nullptr, nullptr, nullptr};
+  int dstStrides[4] = {dstStride, 0, 0, 0};
+  sws_scale(ctx, srcPlanes, srcStrides, 0, cropH, dstPlanes, dstStrides);
+}
+
+void LumPlanesToPacked24(const std::uint8_t* y, int yStride, const std::uint8_t* u, int uStride,
+                         const std::uint8_t* v, int vStride, std::uint8_t* dst, int rowLength,
+                         int height) {
+  const int width = rowLength / 3;
+  if (width <= 0 || height <= 0) return;
+  SwsContext* ctx = t_rgbConverter.Get(width, height, AV_PIX_FMT_YUV422P, width, height,
+                                       AV_PIX_FMT_RGB24, SWS_POINT | SWS_ACCURATE_RND);
+  if (!ctx) return;
+  const std::uint8_t* srcPlanes[4] = {y, u, v, nullptr};
+  int srcStrides[4] = {yStride, uStride, vStride, 0};
+  std::uint8_t* dstPlanes[4] = {dst, nullptr, nullptr, nullptr};
+  int dstStrides[4] = {rowLength, 0, 0, 0};
+  sws_scale(ctx, srcPlanes, srcStrides, 0, height, dstPlanes, dstStrides);
+}

@@ -1,0 +1,124 @@
+#include "platform/lumimg/lumimg.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(LumImg, SplitAndPackRoundTripKeepsEveryByteAndPlaneOrder) {
+  const int w = 6, h = 3;
+  Bytes packed(w * h * 2);
+  std::iota(packed.begin(), packed.end(), 0);
+  Bytes y(w * h), u(w * h), v(w * h);
+  LumSplitPackedToPlanes(packed.data(), w * 2, y.data(), w, u.data(), w, v.data(), w, w, h);
+  EXPECT_EQ(y[0], 0);
+  EXPECT_EQ(u[0], 1);
+  EXPECT_EQ(y[1], 2);
+  EXPECT_EQ(v[0], 3);
+  EXPECT_EQ(y[w], 12);  // second row starts 2 x width bytes on
+  Bytes back(w * h * 2, 0xEE);
+  LumPackPlanesToPacked(y.data(), w, u.data(), w, v.data(), w, back.data(), w * 2, w * 2, h);
+  EXPECT_EQ(back, packed);
+}
+
+TEST(LumImg, CropScaleFillsDestinationFromTheCropWindowOnly) {
+  // Left half 50, right half 200: a crop of the right half must give 200s.
+  const int w = 64, h = 32;
+  Bytes src(w * h);
+  for (int r = 0; r < h; ++r)
+    for (int c = 0; c < w; ++c) src[r * w + c] = c < w / 2 ? 50 : 200;
+  Bytes dst(40 * 20, 0);
+  LumCropScalePlane(src.data(), w, h, w, 32, 0, 32, 32, dst.data(), 40, 40, 20, 40.0 / 32, 20.0 / 32, 2);
+  for (auto px : dst) EXPECT_NEAR(px, 200, 1);
+
+  // The whole plane scaled down keeps the split in the middle.
+  Bytes half(32 * 16, 0);
+  LumCropScalePlane(src.data(), w, h, w, 0, 0, w, h, half.data(), 32, 32, 16, 0.5, 0.5, 2);
+  EXPECT_NEAR(half[5 * 32 + 2], 50, 2);
+  EXPECT_NEAR(half[5 * 32 + 29], 200, 2);
+
+  // A crop window past the edge is clipped, not read beyond the plane.
+  Bytes out(16 * 16, 0);
+  LumCropScalePlane(src.data(), w, h, w, 60, 30, 100, 100, out.data(), 16, 16, 16, 1, 1, 2);
+  EXPECT_NEAR(out[0], 200, 2);
+}
+
+TEST(LumImg, ColourConversionAndByteReorder) {
+  const int w = 4, h = 2;
+  Bytes y(w * h, 235), u(w * h, 128), v(w * h, 128);
+  y[1] = 16;  // one black pixel
+  // Pure red in studio range: Y 81, U 90, V 240.
+  y[4] = 81; y[5] = 81; u[4] = 90; v[4] = 240;  // row 1, chroma stride w
+  Bytes rgb(w * 3 * h);
+  LumPlanesToPacked24(y.data(), w, u.data(), w, v.data(), w, rgb.data(), w * 3, h);
+  EXPECT_GE(rgb[0], 250);  // white
+  EXPECT_LE(rgb[3], 4);    // black
+  const std::uint8_t* red = &rgb[(1 * w + 0) * 3];
+  EXPECT_GE(red[0], 235);
+  EXPECT_LE(red[1], 20);
+  EXPECT_LE(red[2], 20);
+  LumReorderPixelBytes(rgb.data(), w * 3, h, 2, 1, 0);
+  EXPECT_LE(rgb[(1 * w) * 3 + 0], 20);  // now B G R
+  EXPECT_GE(rgb[(1 * w) * 3 + 2], 235);
+}
+
+TEST(LumImg, DenoiseSmoothsNoiseAndSharpenRaisesContrast) {
+  const int w = 16, h = 16;
+  Bytes flat(w * h);
+  for (int i = 0; i < w * h; ++i) flat[i] = static_cast<std::uint8_t>(100 + ((i * 7) % 5) - 2);
+  auto spread = [](const Bytes& b) {
+    auto [lo, hi] = std::minmax_element(b.begin(), b.end());
+    return *hi - *lo;
+  };
+  Bytes noisy = flat;
+  LumFilterPlaneDenoise(128, noisy.data(), w, w, h, 7);
+  EXPECT_LT(spread(noisy), spread(flat));
+
+  Bytes edge(w * h);
+  for (int i = 0; i < w * h; ++i) edge[i] = (i % w) < w / 2 ? 80 : 160;
+  Bytes sharp = edge;
+  LumFilterPlaneSharpen(8, sharp.data(), w, w, h, 0);
+  EXPECT_LT(sharp[w / 2 - 1], 80);
+  EXPECT_GT(sharp[w / 2], 160);
+  Bytes off = edge;
+  LumFilterPlaneSharpen(0, off.data(), w, w, h, 0);
+  EXPECT_EQ(off, edge);
+}
+
+namespace {
+std::vector<std::int16_t> Tone(int rate, int n, double hz) {
+  std::vector<std::int16_t> s(n);
+  for (int i = 0; i < n; ++i) s[i] = static_cast<std::int16_t>(10000 * std::sin(2 * M_PI * hz * i / rate));
+  return s;
+}
+}  // namespace
+
+TEST(LumImg, ResamplerJoinsBlocksWithoutGapsAndKeepsTheRate) {
+  const int src = 44100, out = 48000;
+  auto tone = Tone(src, src, 440.0);  // one second
+  auto rs = LumResampler::Create(src, out, 256, 0.95, 9.0, 1);
+  ASSERT_TRUE(rs);
+  std::vector<std::int16_t> result;
+  std::vector<std::int16_t> buf(rs->MaxOutput(1471));
+  for (int pos = 0; pos < src; pos += 1471) {
+    int n = std::min(1471, src - pos);
+    int got = rs->Convert(tone.data() + pos, n, buf.data(), static_cast<int>(buf.size()));
+    result.insert(result.end(), buf.begin(), buf.begin() + got);
+  }
+  // All but the filter's delay comes out.
+  EXPECT_NEAR(static_cast<double>(result.size()), out, 64);
+  // No clicks at block joins: the output follows a clean 440 Hz tone, so no
+  // step between neighbours is larger than the tone's steepest slope allows.
+  const double maxStep = 10000 * 2 * M_PI * 440.0 / out * 1.1;
+  for (size_t i = 200; i + 1 < result.size(); ++i)
+    ASSERT_LE(std::abs(result[i + 1] - result[i]), maxStep) << "at " << i;
+
+  auto same = LumResampler::Create(48000, 48000, 256, 0.95, 9.0, 1);
+  std::int16_t in[3] = {1, -2, 3}, o[3];
+  EXPECT_EQ(same->Convert(in, 3, o, 3), 3);
+  EXPECT_EQ(o[2], 3);
+  EXPECT_EQ(LumResampler::Create(0, 48000, 256, 0.95, 9.0, 1), nullptr);
+}
