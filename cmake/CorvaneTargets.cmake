@@ -16,14 +16,17 @@ function(corvane_library name dir)
   endif()
 endfunction()
 
-# corvane_test(NAME SOURCES... LIBS ...): one GoogleTest program, registered
-# with CTest test by test.
+# corvane_test(NAME SOURCES... LIBS ... [LABELS ...]): one GoogleTest
+# program, registered with CTest test by test. Label "threads" marks the
+# tests that CI runs again under ThreadSanitizer.
 function(corvane_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} corvane_testsupport GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name} WORKING_DIRECTORY ${CORVANE_OUT_DIR}
-    PROPERTIES ENVIRONMENT "CORVANE_BIN=${CORVANE_OUT_DIR};CORVANE_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp"
-    DISCOVERY_TIMEOUT 60)
+  set(props ENVIRONMENT "CORVANE_BIN=${CORVANE_OUT_DIR};CORVANE_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  if(ARG_LABELS)
+    list(APPEND props LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${CORVANE_OUT_DIR} PROPERTIES ${props} DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -1,0 +1,121 @@
+#include "encode/encoder_state.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "encode/audio_blocks.h"
+#include "encode/encoder_params.h"
+#include "encode/mp4_writer.h"
+
+bool PcmBuffer::Append(const void* src, int n) {
+  if (n <= 0) return true;
+  if (bytes_ + n > static_cast<int>(data_.size())) return false;
+  if (start_ + bytes_ + n > static_cast<int>(data_.size())) {
+    std::memmove(data_.data(), data_.data() + start_, static_cast<size_t>(bytes_));
+    start_ = 0;
+  }
+  std::memcpy(data_.data() + start_ + bytes_, src, static_cast<size_t>(n));
+  bytes_ += n;
+  return true;
+}
+
+void PcmBuffer::Consume(int n) {
+  n = std::clamp(n, 0, bytes_);
+  start_ += n;
+  bytes_ -= n;
+  if (bytes_ == 0) start_ = 0;
+}
+
+EncoderState& Enc() {
+  static EncoderState state;
+  return state;
+}
+
+CriticalSection& EncoderLock() {
+  static CriticalSection lock;
+  return lock;
+}
+
+double SamplesPerFrame() {
+  const EncoderParams& p = EncParams();
+  return p.frameRate > 0 ? p.srcSampleRate / p.frameRate : 0.0;
+}
+
+int SourceFrameBytes() { return std::max(EncParams().srcChannels, 1) * 2; }
+
+bool AudioBlockAvailable() {
+  const double x = SamplesPerFrame();
+  return x > 0 && Enc().AudioBuffer.bytes() >= AudioBlockThresholdBytes(x, EncParams().srcChannels);
+}
+
+namespace {
+// Converts the block's channels and rate into Enc().interleaved; returns the
+// sample frames produced.
+int ConvertBlock(const std::int16_t* src, int n) {
+  EncoderState& e = Enc();
+  const EncoderParams& p = EncParams();
+  const bool stereoOut = p.outChannels >= 2;
+  ConvertChannels(src, n, p.srcChannels, p.outChannels, p.monoChoice, e.channelA.data(), e.channelB.data());
+  const int cap = kChannelBufferSamples;
+  int count = e.resampler1 ? e.resampler1->Convert(e.channelA.data(), n, e.resampledA.data(), cap) : 0;
+  if (stereoOut) {
+    if (p.srcChannels >= 2 && e.resampler2)
+      count = std::min(count, e.resampler2->Convert(e.channelB.data(), n, e.resampledB.data(), cap));
+    else
+      std::copy_n(e.resampledA.begin(), count, e.resampledB.begin());
+    for (int i = 0; i < count; ++i) {
+      e.interleaved[2 * i] = e.resampledA[i];
+      e.interleaved[2 * i + 1] = e.resampledB[i];
+    }
+  } else {
+    std::copy_n(e.resampledA.begin(), count, e.interleaved.begin());
+  }
+  return count;
+}
+}  // namespace
+
+int EncodeAudioBlock(CritSecLock& lock) {
+  EncoderState& e = Enc();
+  const int frameBytes = SourceFrameBytes();
+  int n = NextAudioBlockSize(SamplesPerFrame(), e.SampleRemainder);
+  n = std::clamp(n, 0, std::min(e.AudioBuffer.bytes() / frameBytes, kChannelBufferSamples / 2));
+  ++e.AudioBlocksDone;
+  const int count = ConvertBlock(reinterpret_cast<const std::int16_t*>(e.AudioBuffer.front()), n);
+  int result = 0;
+  if (e.outputOpen) {
+    ++e.writersInFlight;
+    lock.Unlock();
+    result = Mp4WriteAudio(e.interleaved.data(), count);
+    lock.Relock();
+    --e.writersInFlight;
+  }
+  e.AudioBuffer.Consume(n * frameBytes);
+  return result;
+}
+
+void EncodeVideoFrame(CritSecLock& lock) {
+  EncoderState& e = Enc();
+  if (e.FrameQueue.empty()) return;
+  std::vector<std::uint8_t> frame = std::move(e.FrameQueue.front());
+  e.FrameQueue.pop_front();
+  ++e.VideoFramesDone;
+  if (!e.outputOpen) return;
+  ++e.writersInFlight;
+  lock.Unlock();
+  Mp4WriteVideo(frame.data());
+  lock.Relock();
+  --e.writersInFlight;
+}
+
+void QueueFrameCopy(const std::uint8_t* frame) {
+  EncoderState& e = Enc();
+  if (static_cast<int>(e.FrameQueue.size()) < kFrameQueueLimit) {
+    const EncoderParams& p = EncParams();
+    try {
+      e.FrameQueue.emplace_back(frame, frame + static_cast<size_t>(p.width) * p.height * 2);
+    } catch (const std::bad_alloc&) {
+      // The frame is dropped; the recording goes on.
+    }
+  }
+  e.QueueAverage = e.QueueAverage * 0.99 + static_cast<double>(e.FrameQueue.size()) * 0.01;
+}

@@ -1,0 +1,75 @@
+#pragma once
+// State of the recording encoder shared by the delivery entry points, the
+// two worker threads and the output operations. Everything below is guarded
+// by EncoderLock, which every thread holds while it decides and releases to
+// sleep and for the duration of a writer call.
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/core/threads.h"
+#include "platform/lumimg/lumimg.h"
+
+constexpr int kFrameQueueLimit = 80;
+constexpr int kAudioBufferBytes = 1536000;
+constexpr int kChannelBufferSamples = 384000;
+
+// Delivered PCM not yet encoded; taking a block removes it from the front.
+class PcmBuffer {
+ public:
+  PcmBuffer() : data_(kAudioBufferBytes) {}
+  int bytes() const { return bytes_; }
+  const std::uint8_t* front() const { return data_.data() + start_; }
+  bool Append(const void* src, int n);
+  void Consume(int n);
+  void Clear() { start_ = bytes_ = 0; }
+
+ private:
+  std::vector<std::uint8_t> data_;
+  int start_ = 0;
+  int bytes_ = 0;
+};
+
+struct EncoderState {
+  bool AudioEnabled = true;
+  std::deque<std::vector<std::uint8_t>> FrameQueue;  // oldest first
+  double QueueAverage = 0.0;
+  PcmBuffer AudioBuffer;
+  int AudioBlocksDone = 0;
+  int VideoFramesDone = 0;
+  double SampleRemainder = 0.0;
+  int PartNumber = 1;
+  std::string BaseName;
+  std::string Extension;
+  // Channel and resampled buffers of the audio block in hand.
+  std::vector<std::int16_t> channelA, channelB, resampledA, resampledB, interleaved;
+  std::unique_ptr<LumResampler> resampler1, resampler2;
+  bool outputOpen = false;   // a writer is open and takes frames
+  bool queuedMode = false;   // worker threads encode (DeliverQueued)
+  int writersInFlight = 0;   // writer calls running with the lock released
+
+  EncoderState()
+      : channelA(kChannelBufferSamples), channelB(kChannelBufferSamples),
+        resampledA(kChannelBufferSamples), resampledB(kChannelBufferSamples),
+        interleaved(2 * kChannelBufferSamples) {}
+};
+
+EncoderState& Enc();
+CriticalSection& EncoderLock();
+
+// Source sample frames per output frame (source rate / frame rate).
+double SamplesPerFrame();
+// Bytes of one source sample frame.
+int SourceFrameBytes();
+// True when at least one audio block is buffered.
+bool AudioBlockAvailable();
+
+// Encodes one audio block (conversion under the lock, writer call without
+// it); the caller holds lock. Returns the writer's result.
+int EncodeAudioBlock(CritSecLock& lock);
+// Encodes the oldest queued frame (writer call without the lock).
+void EncodeVideoFrame(CritSecLock& lock);
+// Queues a copy of frame unless the queue is full; updates QueueAverage.
+void QueueFrameCopy(const std::uint8_t* frame);

@@ -1,0 +1,146 @@
+#include "encode/recording_encoder.h"
+
+#include <cstdio>
+
+#include "app/core/diag_log.h"
+#include "app/core/frame_state.h"
+#include "app/core/message_dlg.h"
+#include "encode/encoder_params.h"
+#include "encode/encoder_state.h"
+#include "encode/encoder_threads.h"
+#include "encode/mp4_writer.h"
+#include "platform/core/paths.h"
+#include "settings/translate.h"
+
+namespace {
+bool AskOverwrite(const std::string& path, const char* question) {
+  return ShowMessageDlg(path + " " + translate(question), MsgKind::Confirmation, mbYes | mbNo) == mrYes;
+}
+
+void SplitBaseAndExtension(const std::string& path) {
+  EncoderState& e = Enc();
+  e.BaseName = path;
+  auto dot = path.rfind('.');
+  auto slash = path.rfind('/');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+    e.BaseName = path.substr(0, dot);
+    e.Extension = path.substr(dot + 1);
+  }
+}
+
+void ResetCounters() {
+  EncoderState& e = Enc();
+  e.AudioBlocksDone = 0;
+  e.VideoFramesDone = 0;
+}
+
+void ClearPending() {
+  EncoderState& e = Enc();
+  e.AudioBuffer.Clear();
+  e.SampleRemainder = 0.0;
+  e.FrameQueue.clear();
+}
+
+// Opens the writer and the two sample-rate converters that feed it.
+int OpenCodecLibraryOutput(const std::string& path) {
+  if (Mp4Open(path) < 0) return -1;
+  const EncoderParams& p = EncParams();
+  EncoderState& e = Enc();
+  e.resampler1 = LumResampler::Create(p.srcSampleRate, p.outSampleRate, 256, 0.95, 9.0, 1);
+  e.resampler2.reset();
+  if (p.outChannels >= 2 && p.srcChannels >= 2)
+    e.resampler2 = LumResampler::Create(p.srcSampleRate, p.outSampleRate, 256, 0.95, 9.0, 1);
+  e.outputOpen = true;
+  return 0;
+}
+
+// Lets everything delivered so far reach the current output: the worker
+// threads drain the queue and the whole audio blocks, or, without them, the
+// caller encodes them here. Less than one block of audio stays buffered.
+void DrainPending(CritSecLock& lock) {
+  EncoderState& e = Enc();
+  auto pending = [&] {
+    return !e.FrameQueue.empty() || (e.AudioEnabled && AudioBlockAvailable()) || e.writersInFlight > 0;
+  };
+  if (EncoderThreadsRunning()) {
+    for (int waited = 0; pending() && waited < 10000; ++waited) lock.SleepUnlocked(1);  // 10 s at most
+    return;
+  }
+  while (e.outputOpen && (!e.FrameQueue.empty() || (e.AudioEnabled && AudioBlockAvailable()))) {
+    if (e.AudioEnabled && AudioBlockAvailable()) EncodeAudioBlock(lock);
+    EncodeVideoFrame(lock);
+  }
+}
+
+void EndWriter() {
+  EncoderState& e = Enc();
+  if (e.outputOpen || Mp4IsOpen()) Mp4End();
+  e.outputOpen = false;
+  e.resampler1.reset();
+  e.resampler2.reset();
+}
+}  // namespace
+
+int OpenOutput(bool first) {
+  CritSecLock lock(EncoderLock());
+  EncoderState& e = Enc();
+  FrameState& f = Frame();
+  const std::string path = f.GetOutputPath();
+  if (first) {
+    e.PartNumber = 1;
+    SplitBaseAndExtension(path);
+  }
+  if (PathExists(path) && !AskOverwrite(path, "already exists. Overwrite?")) return -1;
+  e.AudioEnabled = !(f.PassCount == 2 && f.CurrentPass == 1);
+  ResetCounters();
+  // A new part carries on with the audio that did not fill a whole block.
+  if (first) ClearPending();
+  e.FrameQueue.clear();
+  return OpenCodecLibraryOutput(path);
+}
+
+int OpenNextPart() {
+  std::string next;
+  {
+    CritSecLock lock(EncoderLock());
+    DrainPending(lock);
+    EndWriter();
+    EncoderState& e = Enc();
+    ++e.PartNumber;
+    char buf[1100];
+    std::snprintf(buf, sizeof(buf), "%s - %02d.%s", e.BaseName.c_str(), e.PartNumber, e.Extension.c_str());
+    next = buf;
+  }
+  if (Frame().CurrentPass != 2 && PathExists(next) && !AskOverwrite(next, "already exits. Overwrite?"))
+    return -1;
+  std::remove(next.c_str());
+  Frame().SetOutputPath(next);
+  WriteLog("Next part: %s", next.c_str());
+  return OpenOutput(false);
+}
+
+double OutputSizeMiB() { return FileSizeMiB(Frame().GetOutputPath()); }
+
+void EndOutput() {
+  CritSecLock lock(EncoderLock());
+  DrainPending(lock);
+  EndWriter();
+  ResetCounters();
+  ClearPending();
+}
+
+EncoderCounters GetEncoderCounters() {
+  CritSecLock lock(EncoderLock());
+  const EncoderState& e = Enc();
+  EncoderCounters c;
+  c.audioBlocksDone = e.AudioBlocksDone;
+  c.videoFramesDone = e.VideoFramesDone;
+  c.queuedFrames = static_cast<int>(e.FrameQueue.size());
+  c.audioBytes = e.AudioBuffer.bytes();
+  c.partNumber = e.PartNumber;
+  c.audioEnabled = e.AudioEnabled;
+  c.queueAverage = e.QueueAverage;
+  return c;
+}
+
+bool EncoderOutputFailed() { return Mp4WriteFailed(); }
