@@ -1,0 +1,239 @@
+#include "transfer/title_patch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "app/core/diag_log.h"
+#include "tests/support/test_support.h"
+#include "transfer/utf16_text.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+std::string Ffmpeg(const std::string& args) {
+  int rc = -1;
+  std::string out = RunCommand("ffmpeg -nostdin -v error -y " + args + " 2>&1", &rc);
+  EXPECT_EQ(rc, 0) << out;
+  return out;
+}
+
+// Small fixtures made once by the ffmpeg command line: movie box last (as our
+// writer makes them), movie box first (written for streaming), and no title.
+class TitleFixtures : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    const std::string src =
+        "-f lavfi -i testsrc=size=160x120:rate=30000/1001 -f lavfi -i sine -t 1 -c:v mpeg4 -c:a aac -f psp ";
+    Ffmpeg(src + "-metadata title=Hello " + dir_->file("last.mp4"));
+    Ffmpeg(src + "-movflags +faststart -metadata title=Hello " + dir_->file("first.mp4"));
+    Ffmpeg(src + dir_->file("untitled.mp4"));
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  void SetUp() override { SetLogFilePath(work_.file("test.elog")); }
+  void TearDown() override { SetLogFilePath(""); }
+
+  std::string Copy(const std::string& fixture, const std::string& name) {
+    fs::copy_file(dir_->file(fixture), work_.file(name));
+    return work_.file(name);
+  }
+
+  // Every decoded frame of every stream, hashed.
+  static std::string DecodedHashes(const std::string& path) {
+    return RunCommand("ffmpeg -nostdin -v error -i '" + path + "' -map 0 -f framemd5 - 2>&1");
+  }
+
+  std::vector<std::string> LogLines() {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFileBytes(work_.file("test.elog")));
+    for (std::string line; std::getline(in, line);) {
+      unsigned tick = std::stoul(line.substr(0, 8), nullptr, 16);
+      unsigned char key = static_cast<unsigned char>((tick % 256) ^ kLogScrambleKey);
+      std::string text;
+      for (size_t i = 8; i + 1 < line.size(); i += 2) {
+        auto b = static_cast<unsigned char>(std::stoul(line.substr(i, 2), nullptr, 16) ^ key);
+        text.push_back(static_cast<char>(b));
+        key ^= b;
+      }
+      lines.push_back(text);
+    }
+    return lines;
+  }
+
+  static TempDir* dir_;
+  TempDir work_;
+};
+TempDir* TitleFixtures::dir_ = nullptr;
+
+// Positions and sizes of the movie box and its USMT child as AtomicParsley
+// sees them, and the metadata box size stored 24 bytes into that child.
+struct BoxSizes {
+  long moovAt = -1, moov = -1, uuidAt = -1, uuid = -1, meta = -1;
+};
+
+BoxSizes ReadBoxSizes(const std::string& path) {
+  int rc = -1;
+  std::string tree = RunCommand("AtomicParsley '" + path + "' -T 1 2>&1", &rc);
+  EXPECT_EQ(rc, 0) << tree;
+  BoxSizes s;
+  std::smatch m;
+  std::istringstream in(tree);
+  for (std::string line; std::getline(in, line);) {
+    if (std::regex_search(line, m, std::regex("^Atom moov @ (\\d+) of size: (\\d+)"))) {
+      s.moovAt = std::stol(m[1]);
+      s.moov = std::stol(m[2]);
+    } else if (std::regex_search(line, m, std::regex("^     Atom uuid=55534d54-\\S* @ (\\d+) of size: (\\d+)"))) {
+      s.uuidAt = std::stol(m[1]);
+      s.uuid = std::stol(m[2]);
+    }
+  }
+  std::string bytes = ReadFileBytes(path);
+  if (s.uuidAt >= 0 && static_cast<size_t>(s.uuidAt) + 28 <= bytes.size()) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + s.uuidAt + 24);
+    s.meta = (long(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+  }
+  return s;
+}
+
+TEST_F(TitleFixtures, ReadsTheTitleFfmpegWroteInBothLayoutsAndNothingElsewhere) {
+  EXPECT_EQ(ReadMp4Title(Copy("last.mp4", "a.mp4")), "Hello");
+  EXPECT_EQ(ReadMp4Title(Copy("first.mp4", "b.MP4")), "Hello");
+  EXPECT_EQ(ReadMp4Title(Copy("last.mp4", "c.m4v")), "");
+  EXPECT_EQ(ReadMp4Title(Copy("untitled.mp4", "d.mp4")), "");
+  EXPECT_EQ(ReadMp4Title(work_.file("missing.mp4")), "");
+  EXPECT_EQ(LogLines().back(), "Fail to open mp4 file " + work_.file("missing.mp4"));
+}
+
+TEST_F(TitleFixtures, SameLengthTitleChangesOnlyTheText) {
+  std::string path = Copy("last.mp4", "same.mp4");
+  std::string before = ReadFileBytes(path);
+  EXPECT_EQ(WriteMp4Title(path, u"World"), TitleWriteResult::Written);
+  std::string after = ReadFileBytes(path);
+  ASSERT_EQ(after.size(), before.size());
+  size_t first = 0, last = 0, count = 0;
+  for (size_t i = 0; i < before.size(); ++i)
+    if (before[i] != after[i]) {
+      if (!count++) first = i;
+      last = i;
+    }
+  // "Hello" -> "World": 4 differing characters within the 10 text bytes.
+  EXPECT_EQ(count, 4u);
+  EXPECT_LT(last - first, 10u);
+  EXPECT_EQ(ReadMp4Title(path), "World");
+  auto log = LogLines();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[log.size() - 3], path);
+  EXPECT_EQ(log[log.size() - 2], "diff=0");
+  EXPECT_EQ(log.back().rfind("loc1=", 0), 0u);
+}
+
+// Longer and shorter titles in both layouts: the file and the three boxes
+// change by diff, every frame still decodes to the same bytes, and
+// AtomicParsley still reads the structure.
+TEST_F(TitleFixtures, LongerAndShorterTitlesKeepTheFilePlayable) {
+  for (const char* fixture : {"last.mp4", "first.mp4"}) {
+    SCOPED_TRACE(fixture);
+    std::string path = Copy(fixture, std::string("resize-") + fixture);
+    const std::string hashes = DecodedHashes(path);
+    // One second of video at 29.97 frames per second, and its audio.
+    ASSERT_GE(std::count(hashes.begin(), hashes.end(), '\n'), 29 + 40) << hashes;
+    const size_t size0 = fs::file_size(path);
+    const BoxSizes b0 = ReadBoxSizes(path);
+    ASSERT_GT(b0.uuid, 0);
+
+    // "Hello" (12 text bytes) -> 20 characters (42 bytes): diff = 30.
+    EXPECT_EQ(WriteMp4Title(path, u"A much longer title!"), TitleWriteResult::Written);
+    EXPECT_EQ(fs::file_size(path), size0 + 30);
+    BoxSizes b1 = ReadBoxSizes(path);
+    EXPECT_EQ(b1.moov, b0.moov + 30);
+    EXPECT_EQ(b1.uuid, b0.uuid + 30);
+    EXPECT_EQ(b1.meta, b0.meta + 30);
+    EXPECT_EQ(ReadMp4Title(path), "A much longer title!");
+    EXPECT_EQ(DecodedHashes(path), hashes);
+    auto log = LogLines();
+    EXPECT_EQ(log[log.size() - 2], "diff=30");
+    char loc[64];
+    std::snprintf(loc, sizeof(loc), "loc1=%lx  size1+diff=%ld", b0.moovAt, b0.moov + 30);
+    EXPECT_EQ(log.back(), loc);
+
+    // -> "Hi": diff = 6 - 42 = -36 against the grown file; truncated.
+    EXPECT_EQ(WriteMp4Title(path, u"Hi"), TitleWriteResult::Written);
+    EXPECT_EQ(fs::file_size(path), size0 - 6);
+    BoxSizes b2 = ReadBoxSizes(path);
+    EXPECT_EQ(b2.moov, b0.moov - 6);
+    EXPECT_EQ(b2.uuid, b0.uuid - 6);
+    EXPECT_EQ(b2.meta, b0.meta - 6);
+    EXPECT_EQ(ReadMp4Title(path), "Hi");
+    EXPECT_EQ(DecodedHashes(path), hashes);
+  }
+}
+
+TEST_F(TitleFixtures, EmptyTitleIsStoredAsOneSpace) {
+  std::string path = Copy("last.mp4", "empty.mp4");
+  size_t size0 = fs::file_size(path);
+  EXPECT_EQ(WriteMp4Title(path, u""), TitleWriteResult::Written);
+  EXPECT_EQ(ReadMp4Title(path), " ");
+  // Entry size 14 instead of 22.
+  EXPECT_EQ(fs::file_size(path), size0 - 8);
+}
+
+TEST_F(TitleFixtures, OnlyMp4NamesWithATitleBoxAreChanged) {
+  std::string upper = Copy("last.mp4", "video.MP4");
+  EXPECT_EQ(WriteMp4Title(upper, u"Upper"), TitleWriteResult::Written);
+  EXPECT_EQ(ReadMp4Title(upper), "Upper");
+
+  std::string m4v = Copy("last.mp4", "video.m4v");
+  std::string m4vBefore = ReadFileBytes(m4v);
+  EXPECT_EQ(WriteMp4Title(m4v, u"Nope"), TitleWriteResult::NotMp4Name);
+  EXPECT_EQ(ReadFileBytes(m4v), m4vBefore);
+
+  std::string untitled = Copy("untitled.mp4", "untitled.mp4");
+  std::string untitledBefore = ReadFileBytes(untitled);
+  EXPECT_EQ(WriteMp4Title(untitled, u"Nope"), TitleWriteResult::NotFound);
+  EXPECT_EQ(ReadFileBytes(untitled), untitledBefore);
+  EXPECT_EQ(LogLines().back(), "Fail to find mp4 title");
+
+  EXPECT_EQ(WriteMp4Title(work_.file("missing.mp4"), u"x"), TitleWriteResult::OpenFailed);
+}
+
+TEST_F(TitleFixtures, LongAndNonAsciiTitles) {
+  std::string path = Copy("first.mp4", "long.mp4");
+  const std::string hashes = DecodedHashes(path);
+  const size_t size0 = fs::file_size(path);
+  EXPECT_EQ(WriteMp4Title(path, std::u16string(300, u'x')), TitleWriteResult::Written);
+  // Cut to 255 characters: entry 10 + 512 bytes instead of 22.
+  EXPECT_EQ(fs::file_size(path), size0 + 500);
+  EXPECT_EQ(ReadMp4Title(path), std::string(kMaxTitleResultBytes, 'x'));
+  EXPECT_EQ(DecodedHashes(path), hashes);
+
+  const std::string text = "Caf\xC3\xA9 \xE2\x98\x95 \xF0\x9D\x84\x9E";  // Café ☕ 𝄞
+  EXPECT_EQ(WriteMp4Title(path, Utf8ToUtf16(text)), TitleWriteResult::Written);
+  EXPECT_EQ(ReadMp4Title(path), text);
+  EXPECT_EQ(DecodedHashes(path), hashes);
+}
+
+TEST(Mp4Name, ComparesTheTextAfterTheLastDotWithoutCase) {
+  EXPECT_TRUE(IsMp4Name("/x/M4V20001.MP4", "mp4"));
+  EXPECT_TRUE(IsMp4Name("a.b.mP4", "mp4"));
+  EXPECT_FALSE(IsMp4Name("video.mp4.bak", "mp4"));
+  EXPECT_FALSE(IsMp4Name("video.m4v", "mp4"));
+  EXPECT_FALSE(IsMp4Name("mp4", "mp4"));
+  EXPECT_FALSE(IsMp4Name("video.mp", "mp4"));
+}
+
+TEST(Utf16Text, CutsAtCharacterBoundariesAndReplacesBrokenInput) {
+  EXPECT_EQ(Utf16ToUtf8(u"ab\u00e9", 3), "ab");
+  EXPECT_EQ(Utf16ToUtf8(std::u16string(u"ab\0cd", 5), 10), "ab");
+  EXPECT_EQ(Utf16ToUtf8(u"\xD800x", 10), "\xEF\xBF\xBDx");
+  EXPECT_EQ(Utf8ToUtf16("\xC0\x80" "a"), u"\uFFFD\uFFFDa");
+  EXPECT_EQ(Utf8ToUtf16("\xF0\x9D\x84\x9E"), u"\U0001D11E");
+}
+}  // namespace
