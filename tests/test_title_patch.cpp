@@ -237,3 +237,131 @@ TEST(Utf16Text, CutsAtCharacterBoundariesAndReplacesBrokenInput) {
   EXPECT_EQ(Utf8ToUtf16("\xF0\x9D\x84\x9E"), u"\U0001D11E");
 }
 }  // namespace
+
+// Hand-made files for layouts the ffmpeg command line does not produce.
+namespace crafted {
+std::string Be(std::uint64_t v, int bytes) {
+  std::string s;
+  for (int i = bytes - 1; i >= 0; --i) s.push_back(static_cast<char>(v >> (8 * i)));
+  return s;
+}
+std::string Box(const std::string& type, const std::string& payload) {
+  return Be(8 + payload.size(), 4) + type + payload;
+}
+std::string Units(const std::u16string& text) {
+  std::string s;
+  for (char16_t c : text) s += Be(c, 2);
+  return s;
+}
+std::string Entry(std::uint32_t type, const std::string& text) {
+  return Be(10 + text.size(), 2) + Be(type, 4) + Be(0x15c70001, 4) + text;
+}
+std::string Usmt(const std::string& entries) {
+  std::string meta = Be(10 + entries.size(), 4) + "MTDT" + Be(2, 2) + entries;
+  return Box("uuid", "USMT" + std::string(12, '\x11') + meta);
+}
+std::string ChunkTable(bool wide, const std::vector<std::uint64_t>& offsets) {
+  std::string s = Be(0, 4) + Be(offsets.size(), 4);
+  for (auto o : offsets) s += Be(o, wide ? 8 : 4);
+  return Box(wide ? "co64" : "stco", s);
+}
+std::string Track(const std::string& tables) {
+  return Box("trak", Box("tkhd", std::string(12, '\0')) +
+                         Box("mdia", Box("minf", Box("stbl", Box("stsz", std::string(12, '\0')) + tables))));
+}
+const std::string kFtyp = Box("ftyp", "MSNV" + Be(0, 4) + "MSNVisom");
+const std::string kTitle = Entry(1, Units(u"Old") + Be(0, 2));
+const std::string kEntries = Entry(0xb, Be(0x21c, 2)) + kTitle + Entry(3, Units(u"2006") + Be(0, 2));
+}  // namespace crafted
+
+TEST_F(TitleFixtures, EntriesWithoutTerminatorOrBeyondTheirBoxesAreReadSafely) {
+  using namespace crafted;
+  std::string path = work_.file("crafted.mp4");
+
+  // No terminating zero unit: the whole entry is the title.
+  WriteFileBytes(path, kFtyp + Box("moov", Usmt(Entry(1, Units(u"ABC")))));
+  EXPECT_EQ(ReadMp4Title(path), "ABC");
+  EXPECT_EQ(WriteMp4Title(path, u"Abcdef"), TitleWriteResult::Written);
+  EXPECT_EQ(ReadMp4Title(path), "Abcdef");
+
+  // More text than a title may hold: only the first 255 units are looked at.
+  WriteFileBytes(path, kFtyp + Box("moov", Usmt(Entry(1, Units(std::u16string(600, u'y'))))));
+  EXPECT_EQ(ReadMp4Title(path), std::string(kMaxTitleResultBytes, 'y'));
+
+  // Sizes that reach past the enclosing box, or boxes cut by the file end:
+  // not found, and the writer leaves every byte as it was.
+  const std::string good = kFtyp + Box("moov", Box("mvhd", std::string(20, '\0')) + Usmt(kEntries));
+  std::vector<std::string> damaged;
+  std::string entryTooBig = good;
+  entryTooBig[good.find(kTitle) + 1] = '\x7f';
+  damaged.push_back(entryTooBig);
+  std::string metaTooBig = good;
+  metaTooBig[good.find("MTDT") - 2] = '\x7f';
+  damaged.push_back(metaTooBig);
+  std::string entryTooSmall = good;
+  entryTooSmall[good.find(kTitle) + 1] = '\x08';
+  damaged.push_back(entryTooSmall);
+  for (size_t cut = 0; cut < good.size(); ++cut) damaged.push_back(good.substr(0, cut));
+  for (const std::string& bytes : damaged) {
+    WriteFileBytes(path, bytes);
+    EXPECT_EQ(ReadMp4Title(path), "") << bytes.size();
+    EXPECT_EQ(WriteMp4Title(path, u"New title"), TitleWriteResult::NotFound) << bytes.size();
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+  }
+  WriteFileBytes(path, good);
+  EXPECT_EQ(ReadMp4Title(path), "Old");
+}
+
+TEST_F(TitleFixtures, ChunkOffsetsPastTheEntryMoveWithTheMediaData) {
+  using namespace crafted;
+  std::string path = work_.file("first.mp4");
+  // Offsets are fixed up after building, once the layout is known.
+  auto build = [&](std::uint64_t a, std::uint64_t b, std::uint64_t c) {
+    return kFtyp +
+           Box("moov", Track(ChunkTable(false, {a, b})) + Track(ChunkTable(true, {c})) + Usmt(kEntries)) +
+           Box("mdat", std::string(64, 'm'));
+  };
+  const std::string probe = build(0, 0, 0);
+  const std::uint64_t mdat = probe.find("mdat") + 4;
+  const std::string bytes = build(8, mdat, mdat + 32);
+  WriteFileBytes(path, bytes);
+  const size_t stcoAt = bytes.find("stco") + 12, co64At = bytes.find("co64") + 12;
+
+  ASSERT_EQ(WriteMp4Title(path, u"Much longer"), TitleWriteResult::Written);
+  const std::string after = ReadFileBytes(path);
+  const long diff = static_cast<long>(after.size()) - static_cast<long>(bytes.size());
+  EXPECT_EQ(diff, 16);  // "Old" -> "Much longer": 8 more units
+  EXPECT_EQ(after.substr(stcoAt, 8), Be(8, 4) + Be(mdat + diff, 4));
+  EXPECT_EQ(after.substr(co64At, 8), Be(mdat + 32 + diff, 8));
+  EXPECT_EQ(after.substr(mdat + diff, 64), std::string(64, 'm'));
+  EXPECT_EQ(ReadMp4Title(path), "Much longer");
+}
+
+TEST_F(TitleFixtures, LayoutsThatCannotBeFixedUpAreLeftAlone) {
+  using namespace crafted;
+  std::string path = work_.file("refused.mp4");
+  const std::string mdat = Box("mdat", std::string(32, 'm'));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {kFtyp + Box("moov", Box("mvex", Box("trex", std::string(24, '\0'))) + Usmt(kEntries)) + mdat,
+       "fragmented file"},
+      {kFtyp + Box("moov", Track(ChunkTable(false, {0xFFFFFFF0})) + Usmt(kEntries)) + mdat,
+       "chunk offset would overflow"},
+  };
+  for (const auto& [bytes, reason] : cases) {
+    WriteFileBytes(path, bytes);
+    EXPECT_EQ(WriteMp4Title(path, u"Longer title"), TitleWriteResult::Refused);
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+    EXPECT_EQ(LogLines().back(), "Fail to patch mp4 title: " + reason);
+    // Nothing moves when the size stays: then the title can still change.
+    EXPECT_EQ(WriteMp4Title(path, u"New"), TitleWriteResult::Written);
+    EXPECT_EQ(ReadMp4Title(path), "New");
+  }
+  // A chunk said to start inside the title entry.
+  auto build = [&](std::uint64_t off) {
+    return kFtyp + Box("moov", Track(ChunkTable(false, {off})) + Usmt(kEntries)) + mdat;
+  };
+  const std::uint64_t inEntry = build(0).find(kTitle) + 4;
+  WriteFileBytes(path, build(inEntry));
+  EXPECT_EQ(WriteMp4Title(path, u"Longer title"), TitleWriteResult::Refused);
+  EXPECT_EQ(ReadFileBytes(path), build(inEntry));
+}
