@@ -1,5 +1,6 @@
 #include "encode/audio_blocks.h"
 
+#include <algorithm>
 #include <cmath>
 
 int NextAudioBlockSize(double x, double& remainder) {
@@ -18,7 +19,11 @@ int AudioBlockThresholdBytes(double x, int srcChannels) {
 }
 
 namespace {
-inline std::int16_t Half(std::int32_t sum) { return static_cast<std::int16_t>(sum / 2); }
+// Halves a 32-bit sum. Loud multichannel mixes can exceed 16 bits; they are
+// clipped rather than wrapped, which would turn a peak into a loud click.
+inline std::int16_t Half(std::int32_t sum) {
+  return static_cast<std::int16_t>(std::clamp(sum / 2, -32768, 32767));
+}
 
 // Sources with more than six channels keep the six of 5.1 (front left,
 // front right, centre, LFE, back left, back right) and drop the rest.

@@ -12,6 +12,6 @@ int AudioBlockThresholdBytes(double x, int srcChannels);
 
 // Converts n interleaved sample frames of srcChannels channels into the first
 // (a) and, for stereo output, second (b) output channel. Halving truncates
-// toward zero; results are stored without saturation, as 16-bit values.
+// toward zero; sums are formed in 32 bits and clipped to 16 bits.
 void ConvertChannels(const std::int16_t* src, int n, int srcChannels, int outChannels, int monoChoice,
                      std::int16_t* a, std::int16_t* b);

@@ -74,10 +74,10 @@ int ConvertBlock(const std::int16_t* src, int n) {
 }
 }  // namespace
 
-int EncodeAudioBlock(CritSecLock& lock) {
+int EncodeAudioBlock(CritSecLock& lock, bool lastBlock) {
   EncoderState& e = Enc();
   const int frameBytes = SourceFrameBytes();
-  int n = NextAudioBlockSize(SamplesPerFrame(), e.SampleRemainder);
+  int n = lastBlock ? e.AudioBuffer.bytes() / frameBytes : NextAudioBlockSize(SamplesPerFrame(), e.SampleRemainder);
   n = std::clamp(n, 0, std::min(e.AudioBuffer.bytes() / frameBytes, kChannelBufferSamples / 2));
   ++e.AudioBlocksDone;
   const int count = ConvertBlock(reinterpret_cast<const std::int16_t*>(e.AudioBuffer.front()), n);

@@ -67,8 +67,9 @@ int SourceFrameBytes();
 bool AudioBlockAvailable();
 
 // Encodes one audio block (conversion under the lock, writer call without
-// it); the caller holds lock. Returns the writer's result.
-int EncodeAudioBlock(CritSecLock& lock);
+// it); the caller holds lock. lastBlock takes whatever is buffered, at the
+// end of a recording. Returns the writer's result.
+int EncodeAudioBlock(CritSecLock& lock, bool lastBlock = false);
 // Encodes the oldest queued frame (writer call without the lock).
 void EncodeVideoFrame(CritSecLock& lock);
 // Queues a copy of frame unless the queue is full; updates QueueAverage.

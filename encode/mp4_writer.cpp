@@ -145,6 +145,16 @@ int OpenAudio(const EncoderParams& p) {
   return W().audioFrame && W().audioPacket && W().fifo ? 0 : -1;
 }
 
+// An encoder this machine's library lacks (AMR-NB, say) or refuses the
+// profile's settings: the user is told which, not left with a silent failure.
+void ReportCodecUnavailable() {
+  const ContainerChoice& c = W().choice;
+  std::string text = "The profile's codecs (" + std::string(avcodec_get_name(c.video)) + " video, " +
+                     avcodec_get_name(c.audio) +
+                     " audio) cannot be used on this machine with these settings.\n\nPlease choose another profile.";
+  ShowMessageDlg(text, MsgKind::Error, mbOK);
+}
+
 void SetMetadata(const EncoderParams& p) {
   AVDictionary** md = &W().oc->metadata;
   av_dict_set(md, "title", p.title.empty() ? " " : p.title.c_str(), 0);
@@ -253,7 +263,12 @@ int Mp4Open(const std::string& path) {
   W().oc.reset(raw);
   W().writesFile = !(fmt->flags & AVFMT_NOFILE);
   SetMetadata(p);
-  if (OpenVideo(p) < 0 || OpenAudio(p) < 0 || OpenByteStream(path) < 0) {
+  if (OpenVideo(p) < 0 || OpenAudio(p) < 0) {
+    ReleaseAll();
+    ReportCodecUnavailable();
+    return -1;
+  }
+  if (OpenByteStream(path) < 0) {
     ReleaseAll();
     return -1;
   }
@@ -310,7 +325,7 @@ int Mp4End() {
     if (av_write_trailer(W().oc.get()) < 0) result = -1;
     if (W().oc->pb && W().oc->pb->error < 0) result = -1;
   }
-  if (W().failed) result = -1;
+  if (result < 0) MarkFailed();
   if (result < 0) WriteLog("Error: the output could not be written completely");
   ReleaseAll();
   return result;

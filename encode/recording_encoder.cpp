@@ -124,6 +124,10 @@ double OutputSizeMiB() { return FileSizeMiB(Frame().GetOutputPath()); }
 void EndOutput() {
   CritSecLock lock(EncoderLock());
   DrainPending(lock);
+  // The last slot's audio is less than the block threshold, which leaves
+  // room for rounding; at the end it is written as it is.
+  EncoderState& e = Enc();
+  if (e.outputOpen && e.AudioEnabled && e.AudioBuffer.bytes() >= SourceFrameBytes()) EncodeAudioBlock(lock, true);
   EndWriter();
   ResetCounters();
   ClearPending();

@@ -21,6 +21,7 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+  if (std::getenv("CORVANE_KEEP_TMP")) return;  // left for a look after a failure
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
 }

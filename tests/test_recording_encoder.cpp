@@ -1,0 +1,235 @@
+#include "encode/recording_encoder.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+
+#include <filesystem>
+
+#include "app/core/frame_state.h"
+#include "encode/encoder_params.h"
+#include "encode/mp4_writer.h"
+#include "tests/support/media_probe.h"
+#include "tests/support/test_support.h"
+#include "tests/synth/synthetic_recording.h"
+
+namespace {
+void PspMpeg4Profile() {
+  EncoderParams& p = EncParams();
+  p = EncoderParams();
+  p.Mp4VideoCodec = 0;
+  p.videoKbps = 768;
+  p.audioKbps = 128;
+  p.outSampleRate = 48000;
+  p.outChannels = 2;
+  p.title = "Synthetic clip";
+}
+
+void ExpectDurationsMatch(const MediaProbe& m, int frames, double fps) {
+  const double frameTime = 1.0 / fps;
+  EXPECT_EQ(m.video.decodedFrames, frames);
+  EXPECT_NEAR(m.video.durationSec, frames / fps, 0.001);
+  EXPECT_NEAR(m.audio.durationSec, frames / fps, frameTime) << "audio ends with the last frame";
+}
+
+std::string Ffprobe(const std::string& args, const std::string& path) {
+  return RunCommand("ffprobe -v error " + args + " -of default=nw=1:nk=1 '" + path + "' 2>&1");
+}
+}  // namespace
+
+TEST(RecordingEncoder, QueuedMpeg4WritesAPspFileWithEveryFrameAndAllTheAudio) {
+  TempDir dir;
+  PspMpeg4Profile();
+  SyntheticSource src;  // 320x240, 29.97, 44100 Hz stereo
+  SyntheticRecording rec{dir.file("M4V00001.MP4"), 2, 100, true};
+  ASSERT_EQ(RunSyntheticRecording(rec, src), 0);
+
+  MediaProbe m = ProbeMedia(rec.outputPath);
+  ASSERT_TRUE(m.opened);
+  EXPECT_EQ(m.majorBrand, "MSNV");
+  EXPECT_EQ(m.video.codec, "mpeg4");
+  EXPECT_EQ(m.video.profile, "Simple Profile");
+  EXPECT_EQ(m.video.width, 320);
+  EXPECT_EQ(m.video.decodeErrors, 0);
+  EXPECT_EQ(m.audio.codec, "aac");
+  EXPECT_EQ(m.audio.profile, "LC");
+  EXPECT_EQ(m.audio.sampleRate, 48000);
+  EXPECT_EQ(m.audio.channels, 2);
+  ExpectDurationsMatch(m, 100, 29.97);
+  EXPECT_EQ(m.video.keyFrames, (std::vector<int>{0, 12, 24, 36, 48, 60, 72, 84, 96}));
+  std::string title;
+  EXPECT_TRUE(ReadUsmtTitle(rec.outputPath, &title));
+  EXPECT_EQ(title, "Synthetic clip");
+  EXPECT_EQ(Ffprobe("-select_streams v -show_entries stream=r_frame_rate", rec.outputPath), "2997/100\n");
+  EXPECT_NEAR(std::stoi(Ffprobe("-select_streams a -show_entries stream=bit_rate", rec.outputPath)), 128000, 20000);
+  EXPECT_EQ(RunCommand("ffmpeg -v error -i '" + rec.outputPath + "' -f null - 2>&1"), "");
+}
+
+TEST(RecordingEncoder, InlineH264IsMainProfileCabacWithTwoReferencesAndMonoSourceFillsBothChannels) {
+  TempDir dir;
+  PspMpeg4Profile();
+  EncParams().Mp4VideoCodec = 1;
+  SyntheticSource src;
+  src.width = 480;
+  src.height = 272;
+  src.channels = 1;
+  src.sampleRate = 48000;
+  SyntheticRecording rec{dir.file("MAQ00001.MP4"), 2, 60, false};
+  ASSERT_EQ(RunSyntheticRecording(rec, src), 0);
+
+  MediaProbe m = ProbeMedia(rec.outputPath);
+  EXPECT_EQ(m.majorBrand, "MSNV");
+  EXPECT_EQ(m.video.codec, "h264");
+  EXPECT_EQ(m.video.profile, "Main");
+  EXPECT_EQ(m.audio.channels, 2);
+  ExpectDurationsMatch(m, 60, 29.97);
+  EXPECT_EQ(m.video.keyFrames.size(), 5u);
+  EXPECT_EQ(Ffprobe("-select_streams v -show_entries stream=level", rec.outputPath), "21\n");
+  std::string info = RunCommand("mediainfo --Inform='Video;%Format_Settings_CABAC% %Format_Settings_RefFrames%' '" +
+                                rec.outputPath + "'");
+  EXPECT_EQ(info, "Yes 2\n");
+  // A mono source gives two identical channels: their difference is silent
+  // but for coding noise (the short last frame aside), while the tone is loud.
+  auto maxVolumeDb = [&](const char* filter) {
+    std::string out = RunCommand("ffmpeg -v info -i '" + rec.outputPath + "' -af '" + filter +
+                                 ",volumedetect' -t 1.9 -f null - 2>&1 | grep -o 'max_volume: [-0-9.]*'");
+    return out.size() > 12 ? std::stod(out.substr(12)) : 0.0;
+  };
+  EXPECT_LT(maxVolumeDb("pan=mono|c0=c0-c1"), -50.0);
+  EXPECT_GT(maxVolumeDb("pan=mono|c0=c1"), -20.0);
+}
+
+TEST(RecordingEncoder, SmallPartLimitGivesNumberedPartsWithNothingLost) {
+  TempDir dir;
+  PspMpeg4Profile();
+  EncParams().videoKbps = 2000;
+  SyntheticSource src;
+  SyntheticRecording rec{dir.file("film.mp4"), 2, 240, true};
+  rec.partLimitMiB = 0.45;
+  ASSERT_EQ(RunSyntheticRecording(rec, src), 0);
+  std::vector<std::string> parts = {dir.file("film.mp4"), dir.file("film - 02.mp4"), dir.file("film - 03.mp4")};
+  long long frames = 0;
+  double audio = 0;
+  for (const auto& p : parts) {
+    ASSERT_TRUE(std::filesystem::exists(p)) << p;
+    MediaProbe m = ProbeMedia(p);
+    EXPECT_EQ(m.video.decodeErrors, 0) << p;
+    EXPECT_NEAR(m.audio.durationSec, m.video.durationSec, 1 / 29.97) << p;
+    frames += m.video.decodedFrames;
+    audio += m.audio.durationSec;
+  }
+  for (int extra = 4; std::filesystem::exists(dir.file("film - 0" + std::to_string(extra) + ".mp4")); ++extra)
+    frames += ProbeMedia(dir.file("film - 0" + std::to_string(extra) + ".mp4")).video.decodedFrames;
+  EXPECT_EQ(frames, 240);
+  EXPECT_EQ(Frame().GetOutputPath().rfind(dir.file("film - 0"), 0), 0u);
+}
+
+TEST(RecordingEncoder, FirstOfTwoPassesEncodesNoAudio) {
+  TempDir dir;
+  PspMpeg4Profile();
+  SyntheticSource src;
+  SyntheticRecording rec{dir.file("two.mp4"), 2, 30, true, 2, 1};
+  ASSERT_EQ(RunSyntheticRecording(rec, src), 0);
+  MediaProbe m = ProbeMedia(rec.outputPath);
+  EXPECT_EQ(m.video.decodedFrames, 30);
+  EXPECT_EQ(m.audio.decodedSamples, 0);
+  EXPECT_FALSE(GetEncoderCounters().audioEnabled);
+
+  ScriptedMessageBox box;
+  box.Answer(mrYes);  // pass 2 writes the same file again
+  rec.currentPass = 2;
+  ASSERT_EQ(RunSyntheticRecording(rec, src), 0);
+  m = ProbeMedia(rec.outputPath);
+  ExpectDurationsMatch(m, 30, 29.97);
+}
+
+TEST(RecordingEncoder, OverwriteQuestionAndTheTwoOutputErrors) {
+  TempDir dir;
+  PspMpeg4Profile();
+  SyntheticSource src;
+  const std::string path = dir.file("exists.mp4");
+  WriteFileBytes(path, "keep me");
+  {
+    ScriptedMessageBox box;
+    box.Answer(mrNo);
+    SyntheticRecording rec{path, 2, 10, true};
+    EXPECT_EQ(RunSyntheticRecording(rec, src), -1);
+    ASSERT_EQ(box.texts.size(), 1u);
+    EXPECT_EQ(box.texts[0], path + " already exists. Overwrite?");
+    EXPECT_EQ(ReadFileBytes(path), "keep me");
+  }
+  {
+    ScriptedMessageBox box;
+    SyntheticRecording rec{dir.file("no/such/folder/out.mp4"), 2, 10, true};
+    EXPECT_EQ(RunSyntheticRecording(rec, src), -1);
+    ASSERT_EQ(box.texts.size(), 1u);
+    EXPECT_NE(box.texts[0].find("Output folder does not exist"), std::string::npos);
+  }
+  {
+    // Something that cannot be written exists at the path (a folder, so
+    // the test holds even for root).
+    ScriptedMessageBox box;
+    box.Answer(mrYes);
+    std::filesystem::create_directory(dir.file("busy.mp4"));
+    SyntheticRecording rec{dir.file("busy.mp4"), 2, 10, true};
+    EXPECT_EQ(RunSyntheticRecording(rec, src), -1);
+    ASSERT_EQ(box.texts.size(), 2u);
+    EXPECT_NE(box.texts[1].find("The file is read-only or being used by other applications"), std::string::npos);
+  }
+}
+
+TEST(RecordingEncoder, FullDiskAtOpenIsReported) {
+  // /dev/full opens and then fails every write with "no space".
+  PspMpeg4Profile();
+  ScriptedMessageBox box;
+  box.Answer(mrYes);
+  SyntheticSource src;
+  SyntheticRecording rec{"/dev/full", 2, 20, true};
+  EXPECT_EQ(RunSyntheticRecording(rec, src), -1);
+  EXPECT_FALSE(Mp4IsOpen());
+  ASSERT_EQ(box.texts.size(), 2u);
+  EXPECT_NE(box.texts[1].find("Cannot create output file"), std::string::npos);
+}
+
+TEST(RecordingEncoder, WriteFailureMidRecordingStopsCleanlyWithoutHanging) {
+  // A file-size limit makes writes fail part way, as a full disk does.
+  TempDir dir;
+  PspMpeg4Profile();
+  EncParams().videoKbps = 3000;
+  SyntheticSource src;
+  struct rlimit old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = {200 * 1024, old.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &small);
+  SyntheticRecording rec{dir.file("full.mp4"), 2, 300, true};
+  const int opened = RunSyntheticRecording(rec, src);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(opened, 0);
+  EXPECT_TRUE(EncoderOutputFailed());
+  EXPECT_FALSE(Mp4IsOpen());
+  EXPECT_LE(std::filesystem::file_size(rec.outputPath), 200u * 1024);
+}
+
+TEST(RecordingEncoder, OtherFrameRatesKeepTheirSpeed) {
+  TempDir dir;
+  PspMpeg4Profile();
+  SyntheticSource src;
+  src.frameRate = 25;
+  SyntheticRecording rec{dir.file("pal.mp4"), 2, 50, false};
+  ASSERT_EQ(RunSyntheticRecording(rec, src), 0);
+  MediaProbe m = ProbeMedia(rec.outputPath);
+  EXPECT_NEAR(m.video.frameRate, 25.0, 0.01);
+  ExpectDurationsMatch(m, 50, 25.0);
+
+  src = SyntheticSource();
+  src.frameRate = 14.985;
+  rec = {dir.file("low.mp4"), 2, 30, true};
+  ASSERT_EQ(RunSyntheticRecording(rec, src), 0);
+  m = ProbeMedia(rec.outputPath);
+  EXPECT_EQ(Ffprobe("-select_streams v -show_entries stream=r_frame_rate", rec.outputPath), "2997/200\n");
+  ExpectDurationsMatch(m, 30, 14.985);
+}
