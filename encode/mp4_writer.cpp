@@ -244,6 +244,9 @@ bool Mp4IsOpen() { return W().open.load(); }
 bool Mp4WriteFailed() { return W().failed.load(); }
 
 int Mp4Open(const std::string& path) {
+  // The library's own chatter goes nowhere; its errors reach our log through
+  // the results we check.
+  av_log_set_level(AV_LOG_ERROR);
   const EncoderParams& p = EncParams();
   if (W().open) Mp4End();
   W().failed.store(false);

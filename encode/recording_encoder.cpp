@@ -72,6 +72,15 @@ void DrainPending(CritSecLock& lock) {
   }
 }
 
+// Everything delivered goes into the output before it ends. The last slot's
+// audio is less than the block threshold, which leaves room for rounding;
+// at the end it is written as it is.
+void FlushPending(CritSecLock& lock) {
+  DrainPending(lock);
+  EncoderState& e = Enc();
+  if (e.outputOpen && e.AudioEnabled && e.AudioBuffer.bytes() >= SourceFrameBytes()) EncodeAudioBlock(lock, true);
+}
+
 void EndWriter() {
   EncoderState& e = Enc();
   if (e.outputOpen || Mp4IsOpen()) Mp4End();
@@ -93,9 +102,7 @@ int OpenOutput(bool first) {
   if (PathExists(path) && !AskOverwrite(path, "already exists. Overwrite?")) return -1;
   e.AudioEnabled = !(f.PassCount == 2 && f.CurrentPass == 1);
   ResetCounters();
-  // A new part carries on with the audio that did not fill a whole block.
-  if (first) ClearPending();
-  e.FrameQueue.clear();
+  ClearPending();
   return OpenCodecLibraryOutput(path);
 }
 
@@ -103,7 +110,7 @@ int OpenNextPart() {
   std::string next;
   {
     CritSecLock lock(EncoderLock());
-    DrainPending(lock);
+    FlushPending(lock);
     EndWriter();
     EncoderState& e = Enc();
     ++e.PartNumber;
@@ -123,11 +130,7 @@ double OutputSizeMiB() { return FileSizeMiB(Frame().GetOutputPath()); }
 
 void EndOutput() {
   CritSecLock lock(EncoderLock());
-  DrainPending(lock);
-  // The last slot's audio is less than the block threshold, which leaves
-  // room for rounding; at the end it is written as it is.
-  EncoderState& e = Enc();
-  if (e.outputOpen && e.AudioEnabled && e.AudioBuffer.bytes() >= SourceFrameBytes()) EncodeAudioBlock(lock, true);
+  FlushPending(lock);
   EndWriter();
   ResetCounters();
   ClearPending();

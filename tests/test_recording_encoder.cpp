@@ -94,7 +94,7 @@ TEST(RecordingEncoder, InlineH264IsMainProfileCabacWithTwoReferencesAndMonoSourc
   // but for coding noise (the short last frame aside), while the tone is loud.
   auto maxVolumeDb = [&](const char* filter) {
     std::string out = RunCommand("ffmpeg -v info -i '" + rec.outputPath + "' -af '" + filter +
-                                 ",volumedetect' -t 1.9 -f null - 2>&1 | grep -o 'max_volume: [-0-9.]*'");
+                                 ",volumedetect' -t 1.5 -f null - 2>&1 | grep -o 'max_volume: [-0-9.]*'");
     return out.size() > 12 ? std::stod(out.substr(12)) : 0.0;
   };
   EXPECT_LT(maxVolumeDb("pan=mono|c0=c0-c1"), -50.0);

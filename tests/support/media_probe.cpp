@@ -91,6 +91,7 @@ MediaProbe ProbeMedia(const std::string& path, bool collectSignals) {
   if (auto* e = av_dict_get(in->metadata, "title", nullptr, 0)) m.title = e->value;
 
   std::vector<Decoder> decoders(in->nb_streams);
+  int audioIndex = -1;
   for (unsigned i = 0; i < in->nb_streams; ++i) {
     AVCodecParameters* par = in->streams[i]->codecpar;
     const bool video = par->codec_type == AVMEDIA_TYPE_VIDEO;
@@ -100,6 +101,7 @@ MediaProbe ProbeMedia(const std::string& path, bool collectSignals) {
     if (!codec) continue;
     StreamProbe& s = video ? m.video : m.audio;
     (video ? m.hasVideo : m.hasAudio) = true;
+    if (audio) audioIndex = static_cast<int>(i);
     s.codec = avcodec_get_name(par->codec_id);
     if (const char* prof = avcodec_profile_name(par->codec_id, par->profile)) s.profile = prof;
     s.width = par->width;
@@ -137,6 +139,8 @@ MediaProbe ProbeMedia(const std::string& path, bool collectSignals) {
   if (m.hasVideo && m.video.frameRate > 0) m.video.durationSec = m.video.decodedFrames / m.video.frameRate;
   if (m.hasAudio && m.audio.sampleRate > 0)
     m.audio.durationSec = static_cast<double>(m.audio.decodedSamples) / m.audio.sampleRate;
+  if (m.hasAudio && audioIndex >= 0 && in->streams[audioIndex]->duration > 0 && m.audio.decodedSamples > 0)
+    m.audio.durationSec = in->streams[audioIndex]->duration * av_q2d(in->streams[audioIndex]->time_base);
   return m;
 }
 

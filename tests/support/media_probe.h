@@ -14,7 +14,9 @@ struct StreamProbe {
   std::int64_t decodedSamples = 0;  // audio sample frames
   std::vector<int> keyFrames;       // indices of key pictures, in decode order
   double frameRate = 0;             // average frame rate of the stream
-  double durationSec = 0;           // from decoded frames (video) or samples (audio)
+  double durationSec = 0;           // video: decoded frames / frame rate; audio: the
+                                    // container's duration (priming and padding excluded),
+                                    // else decoded samples / rate
   int decodeErrors = 0;
   std::vector<double> lumaMeans;    // mean luma of each decoded picture (video only)
   std::vector<double> audioRms;     // RMS of each 1/100 s of audio, first channel

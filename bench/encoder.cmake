@@ -1,0 +1,3 @@
+add_executable(bench_encoder ${CMAKE_CURRENT_LIST_DIR}/encoder_bench_main.cpp)
+target_link_libraries(bench_encoder PRIVATE corvane_synth corvane_encode)
+set_target_properties(bench_encoder PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
