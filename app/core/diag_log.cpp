@@ -85,3 +85,51 @@ void WriteLog(const char* format, ...) {
   va_end(ap);
   WriteLogLine(buf);
 }
+
+void PruneLogFile() {
+  std::string path = LogFilePath();
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    path = "Corvane.elog";
+    f = std::fopen(path.c_str(), "rb");
+  }
+  if (!f) return;
+  bool tooLarge = std::fseek(f, 0, SEEK_END) == 0 && std::ftell(f) > kLogSizeLimit;
+  std::fclose(f);
+  if (tooLarge) std::remove(path.c_str());
+}
+
+namespace {
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+}  // namespace
+
+bool DecodeLogLine(const std::string& line, DWORD* tick, std::string* text) {
+  size_t n = line.size();
+  if (n && line[n - 1] == '\n') --n;
+  if (n && line[n - 1] == '\r') --n;
+  if (n < 8 || (n - 8) % 2 != 0) return false;
+  DWORD t = 0;
+  for (size_t i = 0; i < 8; ++i) {
+    int d = HexValue(line[i]);
+    if (d < 0) return false;
+    t = (t << 4) | static_cast<DWORD>(d);
+  }
+  std::string out;
+  out.reserve((n - 8) / 2);
+  BYTE key = static_cast<BYTE>((t % 256) ^ kLogScrambleKey);
+  for (size_t i = 8; i < n; i += 2) {
+    int hi = HexValue(line[i]), lo = HexValue(line[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    BYTE b = static_cast<BYTE>(key ^ (hi * 16 + lo));
+    out.push_back(static_cast<char>(b));
+    key = static_cast<BYTE>(key ^ b);
+  }
+  *tick = t;
+  *text = std::move(out);
+  return true;
+}

@@ -23,3 +23,13 @@ std::string LogFilePath();
 std::string FallbackLogFilePath();
 void SetLogFilePath(const std::string& path);
 void SetLogProgramFolder(const std::string& folder);
+
+// Log size limit, run once at start-up: deletes the log when it is larger
+// than kLogSizeLimit bytes (the first location, else "Corvane.elog" in the
+// current folder).
+constexpr long kLogSizeLimit = 524288;
+void PruneLogFile();
+
+// Undoes ScrambleLogLine: the tick and the text of one line (a trailing
+// line feed or CR LF is allowed). False when the line is not a log line.
+bool DecodeLogLine(const std::string& line, DWORD* tick, std::string* text);
