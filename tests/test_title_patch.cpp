@@ -9,6 +9,8 @@
 #include <string>
 
 #include "app/core/diag_log.h"
+#include "encode/encoder_params.h"
+#include "tests/synth/synthetic_recording.h"
 #include "tests/support/test_support.h"
 #include "transfer/utf16_text.h"
 
@@ -364,4 +366,35 @@ TEST_F(TitleFixtures, LayoutsThatCannotBeFixedUpAreLeftAlone) {
   WriteFileBytes(path, build(inEntry));
   EXPECT_EQ(WriteMp4Title(path, u"Longer title"), TitleWriteResult::Refused);
   EXPECT_EQ(ReadFileBytes(path), build(inEntry));
+}
+
+// A file from our own MP4 writer: its title is the source's name, and it can
+// be retitled both ways and still decodes to the same frames.
+TEST_F(TitleFixtures, RetitlesAFileOurWriterMade) {
+  EncParams().title = "Source Name";
+  SyntheticSource source;
+  source.width = 160;
+  source.height = 112;
+  SyntheticRecording rec;
+  rec.outputPath = work_.file("M4V00001.MP4");
+  rec.frames = 30;
+  rec.queued = false;
+  ASSERT_EQ(RunSyntheticRecording(rec, source), 0);
+  const std::string path = rec.outputPath;
+  EXPECT_EQ(ReadMp4Title(path), "Source Name");
+  const std::string hashes = DecodedHashes(path);
+  ASSERT_GE(std::count(hashes.begin(), hashes.end(), '\n'), 30) << hashes;
+  const size_t size0 = fs::file_size(path);
+
+  EXPECT_EQ(WriteMp4Title(path, u"A new and longer title"), TitleWriteResult::Written);
+  EXPECT_EQ(fs::file_size(path), size0 + 22);
+  EXPECT_EQ(ReadMp4Title(path), "A new and longer title");
+  EXPECT_EQ(DecodedHashes(path), hashes);
+  EXPECT_EQ(WriteMp4Title(path, u"Short"), TitleWriteResult::Written);
+  EXPECT_EQ(fs::file_size(path), size0 - 12);
+  EXPECT_EQ(ReadMp4Title(path), "Short");
+  EXPECT_EQ(DecodedHashes(path), hashes);
+  int rc = -1;
+  RunCommand("AtomicParsley '" + path + "' -T 1 2>&1", &rc);
+  EXPECT_EQ(rc, 0);
 }
