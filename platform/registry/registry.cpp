@@ -32,13 +32,8 @@ constexpr off_t kMaxFileBytes = 16 << 20;
 // the ".lock" file while it reads or replaces the file (other processes).
 struct StoreState {
   std::mutex mutex;  // guards everything below
-  std::string path;  // file the tree was read from
+  std::string path;  // file the tree was last read from
   RegTree tree;
-  bool loaded = false;
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = 0;
-  timespec mtime{};
 };
 
 StoreState& Store() {
@@ -106,7 +101,7 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
-void SetAside(const std::string& path, const std::string& why) {
+bool SetAside(const std::string& path, const std::string& why) {
   char stamp[32];
   std::time_t now = std::time(nullptr);
   std::tm tm{};
@@ -114,49 +109,45 @@ void SetAside(const std::string& path, const std::string& why) {
   std::strftime(stamp, sizeof(stamp), "%Y%m%d-%H%M%S", &tm);
   std::string aside = path + ".damaged-" + stamp;
   for (int i = 2; std::filesystem::exists(aside); ++i) aside = path + ".damaged-" + stamp + "-" + std::to_string(i);
-  if (::rename(path.c_str(), aside.c_str()) == 0)
+  if (::rename(path.c_str(), aside.c_str()) == 0) {
     WriteLog("Settings file %s is damaged (%s); kept as %s, using what could be read", path.c_str(),
              why.c_str(), aside.c_str());
-  else
-    WriteLog("Settings file %s is damaged (%s) and could not be set aside: %s", path.c_str(), why.c_str(),
-             std::strerror(errno));
+    return true;
+  }
+  WriteLog("Settings file %s is damaged (%s) and could not be set aside: %s", path.c_str(), why.c_str(),
+           std::strerror(errno));
+  return false;
 }
 
-// Brings the tree up to date with the file. Returns true when the file was
-// damaged and set aside, so that the caller writes the salvaged tree back.
-bool Refresh(StoreState& s, const std::string& path) {
+// Reads the tree from the file again. The file is small, and re-reading it
+// under the lock every time is what keeps a write by the other program (the
+// window or the batch converter) from being lost: file time stamps are too
+// coarse to tell two quick writes apart.
+enum class FileState {
+  Sound,
+  Salvaged,   // damaged and set aside: write the salvaged tree back
+  Protected,  // unreadable, read-only or damaged and not set aside: never replace it
+};
+
+FileState Refresh(StoreState& s, const std::string& path) {
   struct stat st{};
-  if (::stat(path.c_str(), &st) != 0) {
-    s.tree.clear();
-    s.loaded = true;
-    s.path = path;
-    s.ino = 0;
-    return false;
-  }
-  if (s.loaded && s.path == path && s.dev == st.st_dev && s.ino == st.st_ino && s.size == st.st_size &&
-      s.mtime.tv_sec == st.st_mtim.tv_sec && s.mtime.tv_nsec == st.st_mtim.tv_nsec)
-    return false;
-  std::string bytes;
   s.tree.clear();
-  s.loaded = true;
   s.path = path;
-  s.ino = 0;
+  if (::stat(path.c_str(), &st) != 0) return FileState::Sound;
+  std::string bytes;
   if (!ReadWholeFile(path, &bytes, &st)) {
     WriteLog("Settings file %s cannot be read: %s", path.c_str(), std::strerror(errno));
-    return false;
+    return FileState::Protected;
   }
   RegParseResult parsed = ParseRegText(bytes);
   for (const auto& e : parsed.edits) ApplyRegEdit(s.tree, e);
   bool damaged = !bytes.empty() && (!parsed.recognised || !parsed.problems.empty());
-  if (damaged) {
-    SetAside(path, parsed.problems.empty() ? std::string("unreadable") : parsed.problems.front());
-    return true;
-  }
-  s.dev = st.st_dev;
-  s.ino = st.st_ino;
-  s.size = st.st_size;
-  s.mtime = st.st_mtim;
-  return false;
+  if (damaged)
+    return SetAside(path, parsed.problems.empty() ? std::string("unreadable") : parsed.problems.front())
+               ? FileState::Salvaged
+               : FileState::Protected;
+  if (::access(path.c_str(), W_OK) != 0) return FileState::Protected;
+  return FileState::Sound;
 }
 
 // Runs op on the current tree; op returns true when it changed the tree,
@@ -170,24 +161,19 @@ LONG WithTree(bool write, const std::function<LONG(RegTree&, bool*)>& op) {
   bool folder = std::filesystem::is_directory(FolderOf(path), ec);
   std::unique_ptr<FileLock> lock;
   if (folder) lock = std::make_unique<FileLock>(path + ".lock");
-  bool rewrite = Refresh(s, path);
+  FileState state = Refresh(s, path);
   bool changed = false;
   LONG rc = op(s.tree, &changed);
-  if ((changed || rewrite) && folder) {
+  if (changed && state == FileState::Protected) {
+    WriteLog("Settings file %s is not replaced: it cannot be read or written", path.c_str());
+    return ERROR_ACCESS_DENIED;
+  }
+  if ((changed || state == FileState::Salvaged) && folder) {
     if (!WriteWholeFile(path, WriteRegText(s.tree))) {
       WriteLog("Settings file %s cannot be written: %s", path.c_str(), std::strerror(errno));
-      s.loaded = false;  // read the file again next time: it still holds the old state
       return changed ? ERROR_WRITE_FAULT : rc;
     }
-    struct stat st{};
-    if (::stat(path.c_str(), &st) == 0) {
-      s.dev = st.st_dev;
-      s.ino = st.st_ino;
-      s.size = st.st_size;
-      s.mtime = st.st_mtim;
-    }
   } else if (changed) {
-    s.loaded = false;
     return ERROR_WRITE_FAULT;
   }
   return rc;
