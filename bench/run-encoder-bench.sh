@@ -28,7 +28,7 @@ for codec in mpeg4 h264; do
   read -r theirs theirs_kib < <(measure ffmpeg -v error -y \
       -f rawvideo -pix_fmt yuyv422 -s 320x240 -r 2997/100 -i "$work/in.yuv" \
       -f s16le -ar 44100 -ac 2 -i "$work/in.pcm" \
-      -f psp "${vopts[@]}" -b:v 768k -g 12 -bitexact -c:a aac -b:a 128k -ar 48000 -ac 2 "$work/ffmpeg.mp4")
+      -f psp -pix_fmt yuv420p "${vopts[@]}" -b:v 768k -g 12 -bitexact -c:a aac -b:a 128k -ar 48000 -ac 2 "$work/ffmpeg.mp4")
   ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
   printf '%-8s %10s %10s %8s %12.1f %12.1f\n' "$codec" "$ours" "$theirs" "$ratio" \
     "$(awk -v k="$ours_kib" 'BEGIN{print k/1024}')" "$(awk -v k="$theirs_kib" 'BEGIN{print k/1024}')"
