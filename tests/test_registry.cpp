@@ -64,6 +64,7 @@ class RegistryTest : public ::testing::Test {
 TEST_F(RegistryTest, ValuesSurviveOnDiskInRegedit4FormWithoutTemporaryFiles) {
   EXPECT_EQ(SetText("Software\\Corvane\\App\\Width", "320"), ERROR_SUCCESS);
   EXPECT_EQ(SetText("Software\\Corvane\\App\\Path", "C:\\a \"b\"\nnext"), ERROR_SUCCESS);
+  EXPECT_EQ(SetText("Software\\Corvane\\App\\Folder", "C:\\temp\\"), ERROR_SUCCESS);
   HKEY k = nullptr;
   ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\GNU\\XviD", &k), ERROR_SUCCESS);
   DWORD mode = 2;
@@ -87,6 +88,9 @@ TEST_F(RegistryTest, ValuesSurviveOnDiskInRegedit4FormWithoutTemporaryFiles) {
   for (auto& e : again.edits) ApplyRegEdit(tree, e);
   EXPECT_EQ(tree["software\\corvane\\app\\path"].values[""].data, "C:\\a \"b\"\nnext");
   EXPECT_EQ(GetDword("SOFTWARE\\gnu\\xvid", "MODE"), 2u);
+  // A text ending in a backslash does not swallow the line after it.
+  EXPECT_EQ(tree["software\\corvane\\app\\folder"].values[""].data, "C:\\temp\\");
+  EXPECT_EQ(GetText("Software\\Corvane\\App\\Width"), "320");
 }
 
 TEST_F(RegistryTest, MissingKeysValuesAndSmallBuffersAreReportedNotFilled) {

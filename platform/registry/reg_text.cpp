@@ -110,6 +110,21 @@ std::string HexText(const std::string& raw, bool unicode, DWORD type) {
   return nul == std::string::npos ? text : text.substr(0, nul);
 }
 
+// True when a value line's data is a hex list, the only form a trailing
+// '\' continues (a string may well end in a backslash).
+bool ContinuesHex(const std::string& t) {
+  size_t pos = 0;
+  std::string name;
+  if (t.empty()) return false;
+  if (t[0] == '@') pos = 1;
+  else if (t[0] != '"' || !ReadQuoted(t, pos, &name)) return false;
+  while (pos < t.size() && (t[pos] == ' ' || t[pos] == '\t')) ++pos;
+  if (pos >= t.size() || t[pos] != '=') return false;
+  ++pos;
+  while (pos < t.size() && (t[pos] == ' ' || t[pos] == '\t')) ++pos;
+  return RegLower(t.substr(pos, 3)) == "hex";
+}
+
 struct LineParser {
   explicit LineParser(RegParseResult& r) : result(r) {}
   RegParseResult& result;
@@ -270,7 +285,7 @@ RegParseResult ParseRegText(const std::string& bytes) {
       if (line.size() + piece.size() > kMaxLine) tooLong = true;
       else line += piece;
       std::string t = Trim(line);
-      if (!t.empty() && t.back() == '\\' && t[0] != '[' && pos < text.size()) {
+      if (!t.empty() && t.back() == '\\' && ContinuesHex(t) && pos < text.size()) {
         line = t.substr(0, t.size() - 1);
         continue;
       }
