@@ -1,0 +1,434 @@
+// Decoder filters: libavcodec with threaded decoding, then for video a
+// libavfilter chain (display rotation, deinterlacing, packed 4:2:2) and for
+// audio libswresample to interleaved 16-bit (or 8-bit) PCM.
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "app/core/diag_log.h"
+#include "platform/dshow/media_filters.h"
+#include "platform/dshow/packet_queue.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace {
+
+struct CodecFree {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameFree {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct FilterGraphFree {
+  void operator()(AVFilterGraph* g) const { avfilter_graph_free(&g); }
+};
+struct SwrFree {
+  void operator()(SwrContext* s) const { swr_free(&s); }
+};
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecFree>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using AvFilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphFree>;
+using SwrPtr = std::unique_ptr<SwrContext, SwrFree>;
+
+const CLSID CLSID_Decoder = {0x6d2f0a14, 0x5b1e, 0x4c2a, {0x9e, 0x61, 0x43, 0x4f, 0x52, 0x56, 0x41, 0x4e}};
+constexpr AVRational kHns = {1, 10000000};
+
+// Rotation in whole quarter turns clockwise that makes the picture upright.
+int StreamRotation(const AVStream* st) {
+  const uint8_t* m = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+  if (!m) return 0;
+  double theta = -av_display_rotation_get(reinterpret_cast<const int32_t*>(m));
+  if (std::isnan(theta)) return 0;
+  theta -= 360 * std::floor(theta / 360 + 0.9 / 360);
+  return static_cast<int>(std::lround(theta / 90)) % 4;
+}
+
+bool IsInterlaced(const AVCodecParameters* p) {
+  return p->field_order != AV_FIELD_UNKNOWN && p->field_order != AV_FIELD_PROGRESSIVE;
+}
+
+class DecoderFilter;
+
+class DecoderInPin : public PinBase {
+ public:
+  DecoderInPin(FilterBase* f, bool video) : PinBase(f, L"In", PINDIR_INPUT), video_(video) {}
+  HRESULT CheckMediaType(const AM_MEDIA_TYPE& mt) override;
+
+ private:
+  bool video_;
+};
+
+class DecoderOutPin : public PinBase {
+ public:
+  explicit DecoderOutPin(FilterBase* f) : PinBase(f, L"Out", PINDIR_OUTPUT) {}
+  bool GetOfferedType(CMediaType* mt) override {
+    std::lock_guard<std::mutex> lock(offerLock_);
+    if (!offer_.IsValid()) return false;
+    *mt = offer_;
+    return true;
+  }
+  void SetOffer(const CMediaType& mt) {
+    std::lock_guard<std::mutex> lock(offerLock_);
+    offer_ = mt;
+  }
+
+ private:
+  std::mutex offerLock_;  // guards offer_
+  CMediaType offer_;
+};
+
+CMediaType VideoType(int w, int h, AVRational sar, REFERENCE_TIME frameTime) {
+  CMediaType mt;
+  mt.majortype = MEDIATYPE_Video;
+  mt.subtype = MEDIASUBTYPE_YUY2;
+  mt.bFixedSizeSamples = TRUE;
+  mt.lSampleSize = static_cast<ULONG>(w * h * 2);
+  BITMAPINFOHEADER bmi{};
+  bmi.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.biWidth = w;
+  bmi.biHeight = h;
+  bmi.biPlanes = 1;
+  bmi.biBitCount = 16;
+  bmi.biCompression = 0x32595559;  // 'YUY2'
+  bmi.biSizeImage = mt.lSampleSize;
+  const bool square = sar.num <= 0 || sar.den <= 0 || sar.num == sar.den;
+  if (square) {
+    mt.formattype = FORMAT_VideoInfo;
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
+    vih->rcSource = {0, 0, w, h};
+    vih->rcTarget = {0, 0, w, h};
+    vih->AvgTimePerFrame = frameTime;
+    vih->bmiHeader = bmi;
+  } else {
+    mt.formattype = FORMAT_VideoInfo2;
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER2*>(mt.AllocFormatBuffer(sizeof(VIDEOINFOHEADER2)));
+    vih->rcSource = {0, 0, w, h};
+    vih->rcTarget = {0, 0, w, h};
+    vih->AvgTimePerFrame = frameTime;
+    vih->dwInterlaceFlags = 0;  // frames leave the decoder deinterlaced
+    AVRational dar;
+    av_reduce(&dar.num, &dar.den, static_cast<int64_t>(w) * sar.num, static_cast<int64_t>(h) * sar.den, 1 << 16);
+    vih->dwPictAspectRatioX = static_cast<DWORD>(dar.num);
+    vih->dwPictAspectRatioY = static_cast<DWORD>(dar.den);
+    vih->bmiHeader = bmi;
+  }
+  return mt;
+}
+
+CMediaType AudioType(int rate, int channels, int bits) {
+  CMediaType mt;
+  mt.majortype = MEDIATYPE_Audio;
+  mt.subtype = MEDIASUBTYPE_PCM;
+  mt.formattype = FORMAT_WaveFormatEx;
+  mt.bFixedSizeSamples = TRUE;
+  auto* wfx = reinterpret_cast<WAVEFORMATEX*>(mt.AllocFormatBuffer(sizeof(WAVEFORMATEX)));
+  wfx->wFormatTag = WAVE_FORMAT_PCM;
+  wfx->nChannels = static_cast<WORD>(channels);
+  wfx->nSamplesPerSec = static_cast<DWORD>(rate);
+  wfx->wBitsPerSample = static_cast<WORD>(bits);
+  wfx->nBlockAlign = static_cast<WORD>(channels * bits / 8);
+  wfx->nAvgBytesPerSec = wfx->nBlockAlign * wfx->nSamplesPerSec;
+  mt.lSampleSize = wfx->nBlockAlign;
+  return mt;
+}
+
+class DecoderFilter : public FilterBase {
+ public:
+  explicit DecoderFilter(bool video) : FilterBase("decoder", CLSID_Decoder), video_(video) {
+    pins_.push_back(new DecoderInPin(this, video));
+    pins_.push_back(out_ = new DecoderOutPin(this));
+  }
+  ~DecoderFilter() override { OnStop(); }
+  int Rank() const override { return 2; }
+  bool IsVideo() const { return video_; }
+
+  // Opens the codec for the stream the source pin offers.
+  HRESULT OpenFor(IPin* sourcePin) {
+    IStreamPacketSource* src = nullptr;
+    if (FAILED(sourcePin->QueryInterface(IID_IStreamPacketSource, reinterpret_cast<void**>(&src))) || !src)
+      return VFW_E_TYPE_NOT_ACCEPTED;
+    sourcePin->Release();  // the connection holds the pin
+    const AVStream* st = src->Stream();
+    const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+    if (!codec) return VFW_E_TYPE_NOT_ACCEPTED;
+    CodecPtr ctx(avcodec_alloc_context3(codec));
+    if (!ctx || avcodec_parameters_to_context(ctx.get(), st->codecpar) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
+    ctx->pkt_timebase = st->time_base;
+    if (video_) {
+      ctx->thread_count = 0;  // one per core
+      ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    }
+    if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
+    CMediaType offer;
+    if (video_) {
+      int w = st->codecpar->width, h = st->codecpar->height;
+      if (w <= 0 || h <= 0) return VFW_E_TYPE_NOT_ACCEPTED;
+      rotation_ = StreamRotation(st);
+      interlaced_ = IsInterlaced(st->codecpar);
+      if (rotation_ % 2) std::swap(w, h);
+      AVRational sar = av_guess_sample_aspect_ratio(nullptr, const_cast<AVStream*>(st), nullptr);
+      if (rotation_ % 2) std::swap(sar.num, sar.den);
+      AVRational fr = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
+      frameTime_ = fr.num > 0 && fr.den > 0 ? av_rescale_q(1, av_inv_q(fr), kHns) : 400000;
+      offer = VideoType(w & ~1, h, sar, frameTime_);
+    } else {
+      int ch = ctx->ch_layout.nb_channels;
+      if (ch <= 0 || ctx->sample_rate <= 0) return VFW_E_TYPE_NOT_ACCEPTED;
+      bits_ = (ctx->sample_fmt == AV_SAMPLE_FMT_U8 || ctx->sample_fmt == AV_SAMPLE_FMT_U8P) ? 8 : 16;
+      offer = AudioType(ctx->sample_rate, ch, bits_);
+    }
+    src_ = src;
+    timeBase_ = st->time_base;
+    fileStart_ = src->FileStartTime();
+    ctx_ = std::move(ctx);
+    out_->SetOffer(offer);
+    outType_ = offer;
+    return S_OK;
+  }
+
+  void OnConnected(PinBase* pin) override {
+    if (pin == pins_[0] && !pin->IsConnected()) {
+      src_ = nullptr;
+      ctx_.reset();
+    }
+  }
+
+ protected:
+  void OnStart() override {
+    if (!ctx_ || !src_) return;
+    avcodec_flush_buffers(ctx_.get());
+    filter_.reset();
+    swr_.reset();
+    nextAudio_ = AV_NOPTS_VALUE;
+    abort_ = false;
+    thread_ = std::thread([this] { Stream(); });
+  }
+  void OnStop() override {
+    abort_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  void Stream() {
+    SetCurrentThreadName(video_ ? "video decode" : "audio decode");
+    FramePtr frame(av_frame_alloc());
+    bool ended = false;
+    while (!abort_ && !ended) {
+      PacketPtr pkt;
+      auto r = src_->Queue().Next(&pkt, 50);
+      if (r == PacketQueue::Pop::kTimeout) continue;
+      if (r == PacketQueue::Pop::kAborted) break;
+      ended = (r == PacketQueue::Pop::kEnd);
+      // Damaged data is skipped: a refused packet or frame is dropped.
+      if (avcodec_send_packet(ctx_.get(), ended ? nullptr : pkt.get()) < 0 && !ended) continue;
+      while (!abort_) {
+        int ret = avcodec_receive_frame(ctx_.get(), frame.get());
+        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) break;
+        if (ret < 0) break;
+        if (video_) FilterVideo(frame.get());
+        else DeliverAudio(frame.get());
+        av_frame_unref(frame.get());
+      }
+    }
+    if (ended && !abort_) {
+      if (video_ && filter_) {
+        av_buffersrc_add_frame(src_ctx_, nullptr);
+        DrainVideo();
+      }
+      out_->DeliverEndOfStream();
+    }
+  }
+
+  bool BuildFilter(const AVFrame* f) {
+    filter_.reset(avfilter_graph_alloc());
+    if (!filter_) return false;
+    char args[256];
+    AVRational sar = f->sample_aspect_ratio.num > 0 ? f->sample_aspect_ratio : AVRational{1, 1};
+    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", f->width,
+                  f->height, f->format, timeBase_.num, timeBase_.den, sar.num, sar.den);
+    std::string chain;
+    if (interlaced_ || f->interlaced_frame) chain += "bwdif=mode=send_frame:deint=interlaced,";
+    if (rotation_ == 1) chain += "transpose=clock,";
+    else if (rotation_ == 2) chain += "hflip,vflip,";
+    else if (rotation_ == 3) chain += "transpose=cclock,";
+    chain += "crop=trunc(iw/2)*2:ih,format=yuyv422";
+    AVFilterContext* sink = nullptr;
+    if (avfilter_graph_create_filter(&src_ctx_, avfilter_get_by_name("buffer"), "in", args, nullptr, filter_.get()) < 0 ||
+        avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
+                                     filter_.get()) < 0) {
+      filter_.reset();
+      return false;
+    }
+    AVFilterInOut* outputs = avfilter_inout_alloc();
+    AVFilterInOut* inputs = avfilter_inout_alloc();
+    outputs->name = av_strdup("in");
+    outputs->filter_ctx = src_ctx_;
+    inputs->name = av_strdup("out");
+    inputs->filter_ctx = sink;
+    int r = avfilter_graph_parse_ptr(filter_.get(), chain.c_str(), &inputs, &outputs, nullptr);
+    avfilter_inout_free(&inputs);
+    avfilter_inout_free(&outputs);
+    if (r < 0 || avfilter_graph_config(filter_.get(), nullptr) < 0) {
+      filter_.reset();
+      return false;
+    }
+    sink_ctx_ = sink;
+    inW_ = f->width;
+    inH_ = f->height;
+    inFmt_ = f->format;
+    return true;
+  }
+
+  void FilterVideo(AVFrame* f) {
+    if (!filter_ || f->width != inW_ || f->height != inH_ || f->format != inFmt_) {
+      if (filter_) {
+        av_buffersrc_add_frame(src_ctx_, nullptr);
+        DrainVideo();
+      }
+      if (!BuildFilter(f)) return;
+    }
+    f->pts = f->best_effort_timestamp;
+    if (av_buffersrc_add_frame_flags(src_ctx_, f, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
+    DrainVideo();
+  }
+
+  void DrainVideo() {
+    FramePtr out(av_frame_alloc());
+    while (!abort_ && av_buffersink_get_frame(sink_ctx_, out.get()) >= 0) {
+      DeliverVideo(out.get());
+      av_frame_unref(out.get());
+    }
+  }
+
+  void DeliverVideo(const AVFrame* f) {
+    const int w = f->width, h = f->height;
+    if (f->pts == AV_NOPTS_VALUE) return;
+    REFERENCE_TIME start = av_rescale_q(f->pts, av_buffersink_get_time_base(sink_ctx_), kHns) - fileStart_ - SegmentStart();
+    REFERENCE_TIME stop = start + frameTime_;
+    if (stop <= 0) return;  // before the segment start (after a seek)
+    ComPtr<IMediaSample> s;
+    auto* ms = new MediaSample(static_cast<std::size_t>(w) * h * 2);
+    s = ComPtr<IMediaSample>(ms);
+    for (int y = 0; y < h; ++y)
+      std::memcpy(ms->Data() + static_cast<std::size_t>(y) * w * 2, f->data[0] + static_cast<std::ptrdiff_t>(y) * f->linesize[0],
+                  static_cast<std::size_t>(w) * 2);
+    ms->SetActualDataLength(w * h * 2);
+    ms->SetTime(&start, &stop);
+    const auto* cur = reinterpret_cast<const VIDEOINFOHEADER*>(outType_.pbFormat);
+    const BITMAPINFOHEADER& bmi = outType_.formattype == FORMAT_VideoInfo2
+                                      ? reinterpret_cast<const VIDEOINFOHEADER2*>(outType_.pbFormat)->bmiHeader
+                                      : cur->bmiHeader;
+    if (bmi.biWidth != w || bmi.biHeight != h) {
+      outType_ = VideoType(w, h, f->sample_aspect_ratio, frameTime_);
+      out_->SetCurrentType(outType_);
+      ms->SetMediaType(&outType_);
+    }
+    out_->Deliver(ms);
+  }
+
+  void DeliverAudio(AVFrame* f) {
+    const int ch = f->ch_layout.nb_channels;
+    if (ch <= 0 || f->sample_rate <= 0 || f->nb_samples <= 0) return;
+    const auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(outType_.pbFormat);
+    bool changed = wfx->nChannels != ch || static_cast<int>(wfx->nSamplesPerSec) != f->sample_rate;
+    if (changed || !swr_ || swrFmt_ != f->format) {
+      SwrContext* raw = nullptr;
+      AVSampleFormat outFmt = bits_ == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+      if (swr_alloc_set_opts2(&raw, &f->ch_layout, outFmt, f->sample_rate, &f->ch_layout,
+                              static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr) < 0)
+        return;
+      swr_.reset(raw);
+      if (swr_init(swr_.get()) < 0) {
+        swr_.reset();
+        return;
+      }
+      swrFmt_ = f->format;
+    }
+    const int bytesPerFrame = ch * bits_ / 8;
+    auto* ms = new MediaSample(static_cast<std::size_t>(f->nb_samples + 32) * bytesPerFrame);
+    ComPtr<IMediaSample> s(ms);
+    uint8_t* outp[1] = {ms->Data()};
+    int n = swr_convert(swr_.get(), outp, f->nb_samples + 32, const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+    if (n <= 0) return;
+    ms->SetActualDataLength(n * bytesPerFrame);
+    // Times follow the sample count; a jump of more than 40 ms in the frame
+    // times (a gap in the file) starts the count again there.
+    REFERENCE_TIME start = nextAudio_;
+    int64_t pts = f->best_effort_timestamp;
+    if (pts != AV_NOPTS_VALUE) {
+      REFERENCE_TIME t = av_rescale_q(pts, timeBase_, kHns) - fileStart_ - SegmentStart();
+      if (start == AV_NOPTS_VALUE || std::llabs(t - start) > 400000) start = t;
+    }
+    if (start == AV_NOPTS_VALUE) start = 0;
+    REFERENCE_TIME stop = start + av_rescale(n, 10000000, f->sample_rate);
+    nextAudio_ = stop;
+    if (stop <= 0) return;
+    ms->SetTime(&start, &stop);
+    if (changed) {
+      outType_ = AudioType(f->sample_rate, ch, bits_);
+      out_->SetCurrentType(outType_);
+      ms->SetMediaType(&outType_);
+    }
+    out_->Deliver(ms);
+  }
+
+  REFERENCE_TIME SegmentStart();
+
+  bool video_;
+  DecoderOutPin* out_;
+  IStreamPacketSource* src_ = nullptr;  // the connected source pin
+  CodecPtr ctx_;
+  AvFilterGraphPtr filter_;
+  AVFilterContext* src_ctx_ = nullptr;
+  AVFilterContext* sink_ctx_ = nullptr;
+  int inW_ = 0, inH_ = 0, inFmt_ = -1;
+  SwrPtr swr_;
+  int swrFmt_ = -1;
+  int bits_ = 16;
+  int rotation_ = 0;
+  bool interlaced_ = false;
+  REFERENCE_TIME frameTime_ = 400000;
+  REFERENCE_TIME fileStart_ = 0;
+  REFERENCE_TIME nextAudio_ = AV_NOPTS_VALUE;
+  AVRational timeBase_{1, 1};
+  CMediaType outType_;  // streaming thread, or the graph while stopped
+  std::thread thread_;
+  std::atomic<bool> abort_{false};
+
+ public:
+  std::atomic<REFERENCE_TIME> segmentStart{0};
+};
+
+REFERENCE_TIME DecoderFilter::SegmentStart() { return segmentStart.load(); }
+
+HRESULT DecoderInPin::CheckMediaType(const AM_MEDIA_TYPE& mt) {
+  if (!(mt.formattype == FORMAT_FfmpegStream)) return VFW_E_TYPE_NOT_ACCEPTED;
+  if (!(mt.majortype == (video_ ? MEDIATYPE_Video : MEDIATYPE_Audio))) return VFW_E_TYPE_NOT_ACCEPTED;
+  return S_OK;
+}
+
+}  // namespace
+
+FilterBase* CreateDecoder(bool video) { return new DecoderFilter(video); }
+
+HRESULT OpenDecoderFor(FilterBase* decoder, IPin* sourcePin) {
+  return static_cast<DecoderFilter*>(decoder)->OpenFor(sourcePin);
+}
+
+void SetDecoderSegment(FilterBase* decoder, REFERENCE_TIME t) {
+  static_cast<DecoderFilter*>(decoder)->segmentStart = t;
+}
+
+bool IsDecoder(FilterBase* f) {
+  CLSID c;
+  return f && SUCCEEDED(f->GetClassID(&c)) && c == CLSID_Decoder;
+}

@@ -1,0 +1,193 @@
+// The file source: a libavformat demuxer with one output pin for the best
+// video stream and one for the best audio stream. A demux thread fills one
+// packet queue per pin; each decoder pulls from its queue on its own thread.
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "app/core/diag_log.h"
+#include "platform/dshow/media_filters.h"
+#include "platform/dshow/packet_queue.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace {
+
+struct FormatCloser {
+  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+
+const CLSID CLSID_FileSource = {0x6d2f0a12, 0x5b1e, 0x4c2a, {0x9e, 0x61, 0x43, 0x4f, 0x52, 0x56, 0x41, 0x4e}};
+
+class SourcePin : public PinBase, public IStreamPacketSource {
+ public:
+  SourcePin(FilterBase* f, const wchar_t* name, AVStream* st, AVFormatContext* fmt)
+      : PinBase(f, name, PINDIR_OUTPUT), stream_(st), fmt_(fmt) {}
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (riid == IID_IStreamPacketSource) {
+      *ppv = static_cast<IStreamPacketSource*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return PinBase::QueryInterface(riid, ppv);
+  }
+  bool GetOfferedType(CMediaType* mt) override {
+    mt->majortype = stream_->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? MEDIATYPE_Video : MEDIATYPE_Audio;
+    mt->subtype = FORMAT_FfmpegStream;
+    mt->subtype.Data1 = static_cast<std::uint32_t>(stream_->codecpar->codec_id);
+    mt->formattype = FORMAT_FfmpegStream;
+    return true;
+  }
+  const AVStream* Stream() const override { return stream_; }
+  REFERENCE_TIME FileStartTime() const override {
+    return fmt_->start_time == AV_NOPTS_VALUE ? 0 : av_rescale(fmt_->start_time, 10, 1);
+  }
+  PacketQueue& Queue() override { return queue_; }
+
+ private:
+  AVStream* stream_;
+  AVFormatContext* fmt_;
+  PacketQueue queue_;
+};
+
+class FileSource : public FilterBase {
+ public:
+  FileSource(FormatPtr fmt, int video, int audio) : FilterBase("file source", CLSID_FileSource), fmt_(std::move(fmt)) {
+    if (video >= 0) pins_.push_back(new SourcePin(this, L"Video", fmt_->streams[video], fmt_.get()));
+    if (audio >= 0) pins_.push_back(new SourcePin(this, L"Audio", fmt_->streams[audio], fmt_.get()));
+  }
+  ~FileSource() override { OnStop(); }
+  int Rank() const override { return 3; }
+
+  void SetStart(REFERENCE_TIME t) {
+    std::lock_guard<std::mutex> lock(startLock_);
+    start_ = t;
+  }
+  REFERENCE_TIME Duration() const {
+    return fmt_->duration == AV_NOPTS_VALUE ? 0 : av_rescale(fmt_->duration, 10, 1);
+  }
+
+ protected:
+  void OnStart() override {
+    for (PinBase* p : pins_) static_cast<SourcePin*>(p)->Queue().Reset();
+    abort_ = false;
+    thread_ = std::thread([this] { Demux(); });
+  }
+  void OnStop() override {
+    abort_ = true;
+    for (PinBase* p : pins_) static_cast<SourcePin*>(p)->Queue().Abort();
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  SourcePin* PinFor(int streamIndex) {
+    for (PinBase* p : pins_) {
+      auto* sp = static_cast<SourcePin*>(p);
+      if (sp->Stream()->index == streamIndex && sp->IsConnected()) return sp;
+    }
+    return nullptr;
+  }
+
+  // True when some other connected queue has run dry: the demuxer must then
+  // go on reading, or that stream's decoder would starve.
+  bool OtherQueueEmpty(SourcePin* self) {
+    for (PinBase* p : pins_) {
+      auto* sp = static_cast<SourcePin*>(p);
+      if (sp != self && sp->IsConnected() && sp->Queue().Size() == 0 && !sp->Queue().Ended()) return true;
+    }
+    return false;
+  }
+
+  void SeekToStart() {
+    REFERENCE_TIME start;
+    {
+      std::lock_guard<std::mutex> lock(startLock_);
+      start = start_;
+    }
+    if (start <= 0 && !started_) {
+      started_ = true;
+      return;
+    }
+    started_ = true;
+    int64_t ts = av_rescale(start, 1, 10);
+    if (fmt_->start_time != AV_NOPTS_VALUE) ts += fmt_->start_time;
+    if (avformat_seek_file(fmt_.get(), -1, INT64_MIN, ts, ts, 0) < 0)
+      av_seek_frame(fmt_.get(), -1, ts, AVSEEK_FLAG_BACKWARD);
+  }
+
+  void Demux() {
+    SetCurrentThreadName("demux");
+    SeekToStart();
+    AVPacket* pkt = av_packet_alloc();
+    int errors = 0;
+    while (!abort_ && pkt) {
+      int r = av_read_frame(fmt_.get(), pkt);
+      if (r == AVERROR(EAGAIN)) {
+        Sleep(5);
+        continue;
+      }
+      if (r < 0) {
+        // End of file, a truncated file or an unreadable rest: all end here.
+        if (r != AVERROR_EOF && ++errors < 3 && !(fmt_->pb && fmt_->pb->eof_reached)) continue;
+        break;
+      }
+      errors = 0;
+      SourcePin* pin = PinFor(pkt->stream_index);
+      if (!pin) {
+        av_packet_unref(pkt);
+        continue;
+      }
+      PacketPtr copy(av_packet_alloc());
+      av_packet_move_ref(copy.get(), pkt);
+      pin->Queue().Push(std::move(copy), [&] { return abort_.load() || OtherQueueEmpty(pin); });
+    }
+    av_packet_free(&pkt);
+    for (PinBase* p : pins_) static_cast<SourcePin*>(p)->Queue().End();
+  }
+
+  FormatPtr fmt_;
+  std::thread thread_;
+  std::atomic<bool> abort_{false};
+  std::mutex startLock_;  // guards start_
+  REFERENCE_TIME start_ = 0;
+  bool started_ = false;  // demux thread only (threads never overlap)
+};
+
+}  // namespace
+
+FilterBase* CreateFileSource(const std::wstring& path, HRESULT* phr) {
+  std::string p = WideToUtf8(path.c_str());
+  AVFormatContext* raw = nullptr;
+  int r = avformat_open_input(&raw, p.c_str(), nullptr, nullptr);
+  if (r < 0) {
+    *phr = (r == AVERROR(ENOENT)) ? HRESULT_FILE_NOT_FOUND : VFW_E_INVALID_FILE_FORMAT;
+    return nullptr;
+  }
+  FormatPtr fmt(raw);
+  if (avformat_find_stream_info(fmt.get(), nullptr) < 0) {
+    *phr = VFW_E_INVALID_FILE_FORMAT;
+    return nullptr;
+  }
+  int video = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  int audio = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  // Attached pictures (cover art) are not a video stream to play.
+  if (video >= 0 && (fmt->streams[video]->disposition & AV_DISPOSITION_ATTACHED_PIC)) video = -1;
+  if (video < 0 && audio < 0) {
+    *phr = VFW_E_UNSUPPORTED_STREAM;
+    return nullptr;
+  }
+  *phr = S_OK;
+  return new FileSource(std::move(fmt), video, audio);
+}
+
+void SetSourceStart(FilterBase* source, REFERENCE_TIME t) { static_cast<FileSource*>(source)->SetStart(t); }
+REFERENCE_TIME SourceDuration(FilterBase* source) { return static_cast<FileSource*>(source)->Duration(); }
+bool IsFileSource(FilterBase* f) {
+  CLSID c;
+  return f && SUCCEEDED(f->GetClassID(&c)) && c == CLSID_FileSource;
+}
