@@ -44,6 +44,9 @@ constexpr DWORD kFourccDivx = 0x58564944;
 // output format and passes, writes the codec hint and "Version".
 void LoadSettings();
 
+// name in the working folder when it is there, else beside the program.
+std::string WorkingOrProgramFile(const std::string& name);
+
 // The user's desktop folder (XDG_DESKTOP_DIR, else ~/Desktop).
 std::string DesktopFolder();
 

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "app/core/frame_state.h"
+#include "platform/core/paths.h"
 #include "platform/registry/registry.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
@@ -34,6 +35,15 @@ size_t ExtensionDot(const std::string& path) {
   return dot;
 }
 }  // namespace
+
+std::string WorkingOrProgramFile(const std::string& name) {
+  // A program started from a desktop menu does not run in its own folder,
+  // so the files shipped beside it are looked for there as well.
+  if (PathExists(name)) return name;
+  std::string folder = Frame().ProgramFolder.empty() ? ExecutableFolder() : Frame().ProgramFolder;
+  std::string beside = JoinPath(folder, name);
+  return PathExists(beside) ? beside : name;
+}
 
 Settings& AppSettings() {
   static Settings s;
@@ -151,8 +161,8 @@ bool RestoreWindowPosition(int* left, int* top) {
 
 void LoadSettings() {
   // 1. The two .reg files in the working folder; a missing one is skipped.
-  ImportRegFile("codec.reg");
-  ImportRegFile("url.reg");
+  ImportRegFile(WorkingOrProgramFile("codec.reg"));
+  ImportRegFile(WorkingOrProgramFile("url.reg"));
 
   // 2. Clear the in-memory settings.
   Settings& s = AppSettings();

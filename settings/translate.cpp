@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "settings/settings.h"
+
 namespace {
 constexpr size_t kPiece = 1023;  // longer lines are read in pieces that count as lines
 
@@ -82,7 +84,7 @@ std::string translate(const std::string& text) {
   std::lock_guard<std::mutex> lock(s.mutex);
   if (!s.loaded) {
     s.loaded = true;  // a missing file is not tried again
-    s.table = ParseLanguageText(ReadTextMode("./lang_eng.txt"));
+    s.table = ParseLanguageText(ReadTextMode(WorkingOrProgramFile("./lang_eng.txt")));
   }
   auto it = s.table.find(text);
   return it == s.table.end() ? text : it->second;
