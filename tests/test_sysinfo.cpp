@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <deque>
 #include <string>
 
@@ -158,8 +159,9 @@ TEST(MachineFacts, ReadFromThisMachine) {
 
   EXPECT_EQ(ReadKernel().sysname, "Linux");
   EXPECT_FALSE(ReadKernel().release.empty());
-  if (access("/etc/os-release", R_OK) == 0 || access("/usr/lib/os-release", R_OK) == 0)
+  if (access("/etc/os-release", R_OK) == 0 || access("/usr/lib/os-release", R_OK) == 0) {
     EXPECT_FALSE(ReadOsRelease().name.empty());
+  }
 
   ProcessorUsageSampler sampler;
   EXPECT_EQ(sampler.Sample(), 0);

@@ -1,6 +1,7 @@
 #include "platform/sysinfo/environment_checks.h"
 
 #include <climits>
+#include <cstring>
 #include <filesystem>
 
 #include "app/core/diag_log.h"
