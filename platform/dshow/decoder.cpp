@@ -177,7 +177,12 @@ class DecoderFilter : public FilterBase {
       if (rotation_ % 2) std::swap(w, h);
       AVRational sar = av_guess_sample_aspect_ratio(nullptr, const_cast<AVStream*>(st), nullptr);
       if (rotation_ % 2) std::swap(sar.num, sar.den);
+      // The container's average rate can be a little off (edit lists, a
+      // short last frame); the stream's base rate is exact when they agree.
       AVRational fr = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
+      if (st->r_frame_rate.num > 0 && st->avg_frame_rate.num > 0 &&
+          std::fabs(av_q2d(st->r_frame_rate) / av_q2d(st->avg_frame_rate) - 1.0) < 0.05)
+        fr = st->r_frame_rate;
       frameTime_ = fr.num > 0 && fr.den > 0 ? av_rescale_q(1, av_inv_q(fr), kHns) : 400000;
       offer = VideoType(w & ~1, h, sar, frameTime_);
     } else {
@@ -228,15 +233,12 @@ class DecoderFilter : public FilterBase {
       if (r == PacketQueue::Pop::kTimeout) continue;
       if (r == PacketQueue::Pop::kAborted) break;
       ended = (r == PacketQueue::Pop::kEnd);
-      // Damaged data is skipped: a refused packet or frame is dropped.
-      if (avcodec_send_packet(ctx_.get(), ended ? nullptr : pkt.get()) < 0 && !ended) continue;
-      while (!abort_) {
-        int ret = avcodec_receive_frame(ctx_.get(), frame.get());
-        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) break;
-        if (ret < 0) break;
-        if (video_) FilterVideo(frame.get());
-        else DeliverAudio(frame.get());
-        av_frame_unref(frame.get());
+      // A full decoder (EAGAIN) gives frames first and then takes the
+      // packet; damaged data it refuses is skipped.
+      for (int tries = 0; tries < 100 && !abort_; ++tries) {
+        int sent = avcodec_send_packet(ctx_.get(), ended ? nullptr : pkt.get());
+        ReceiveFrames(frame.get());
+        if (sent != AVERROR(EAGAIN)) break;
       }
     }
     if (ended && !abort_) {
@@ -245,6 +247,16 @@ class DecoderFilter : public FilterBase {
         DrainVideo();
       }
       out_->DeliverEndOfStream();
+    }
+  }
+
+  void ReceiveFrames(AVFrame* frame) {
+    while (!abort_) {
+      int ret = avcodec_receive_frame(ctx_.get(), frame);
+      if (ret < 0) break;  // EAGAIN, end of stream or a damaged frame
+      if (video_) FilterVideo(frame);
+      else DeliverAudio(frame);
+      av_frame_unref(frame);
     }
   }
 

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/dshow/filters.h"
+#include "platform/dshow/media_filters.h"
 
 const CLSID CLSID_VxVideoGrabber = {0xB9660384, 0x4E56, 0x4E3B, {0xA9, 0xCA, 0x66, 0x45, 0xD3, 0x7D, 0x7D, 0xB1}};
 const CLSID CLSID_VxGrabber = {0x9FEB375E, 0x811C, 0x41C4, {0x9F, 0x20, 0xD6, 0xFB, 0xAF, 0xFA, 0xA7, 0x3D}};
@@ -69,6 +70,8 @@ class GrabberFilter : public FilterBase, public IVxVideoGrabber, public IVxGrabb
                      (mt.formattype == FORMAT_VideoInfo || mt.formattype == FORMAT_VideoInfo2)
                  ? S_OK
                  : VFW_E_TYPE_NOT_ACCEPTED;
+    // Grabbers sit on decoded streams only, never on a compressed one.
+    if (mt.formattype == FORMAT_FfmpegStream) return VFW_E_TYPE_NOT_ACCEPTED;
     std::lock_guard<std::mutex> lock(m_);
     if (!accepted_.IsValid() || !(mt.majortype == accepted_.majortype)) return VFW_E_TYPE_NOT_ACCEPTED;
     if (!(accepted_.subtype == GUID_NULL) && !(mt.subtype == accepted_.subtype)) return VFW_E_TYPE_NOT_ACCEPTED;

@@ -174,6 +174,7 @@ LONG WithTree(bool write, const std::function<LONG(RegTree&, bool*)>& op) {
       return changed ? ERROR_WRITE_FAULT : rc;
     }
   } else if (changed) {
+    WriteLog("Settings folder %s cannot be created: %s", FolderOf(path).c_str(), ec.message().c_str());
     return ERROR_WRITE_FAULT;
   }
   return rc;
