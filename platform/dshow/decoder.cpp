@@ -308,7 +308,7 @@ class DecoderFilter : public FilterBase {
       }
       if (!BuildFilter(f)) return;
     }
-    f->pts = f->best_effort_timestamp;
+    if (f->pts == AV_NOPTS_VALUE) f->pts = f->best_effort_timestamp;
     if (av_buffersrc_add_frame_flags(src_ctx_, f, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
     DrainVideo();
   }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <algorithm>
 
 #include "app/core/diag_log.h"
 #include "platform/dshow/media_filters.h"
@@ -115,6 +116,9 @@ class FileSource : public FilterBase {
     }
     started_ = true;
     int64_t ts = av_rescale(start, 1, 10);
+    // Formats without an index land after the target, often past its
+    // key frame: start a second early; the decoder drops what comes before.
+    if (fmt_->iformat->flags & AVFMT_TS_DISCONT) ts = std::max<int64_t>(0, ts - AV_TIME_BASE);
     if (fmt_->start_time != AV_NOPTS_VALUE) ts += fmt_->start_time;
     if (avformat_seek_file(fmt_.get(), -1, INT64_MIN, ts, ts, 0) < 0)
       av_seek_frame(fmt_.get(), -1, ts, AVSEEK_FLAG_BACKWARD);

@@ -146,7 +146,8 @@ FileState Refresh(StoreState& s, const std::string& path) {
     return SetAside(path, parsed.problems.empty() ? std::string("unreadable") : parsed.problems.front())
                ? FileState::Salvaged
                : FileState::Protected;
-  if (::access(path.c_str(), W_OK) != 0) return FileState::Protected;
+  // A file the user made read-only is left as it is, even for root.
+  if (::access(path.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0) return FileState::Protected;
   return FileState::Sound;
 }
 
