@@ -1,6 +1,7 @@
 #include "platform/registry/registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -250,4 +251,15 @@ TEST_F(RegistryTest, MachineKeysAnswerFromCpuinfoAndRefuseWrites) {
   EXPECT_EQ(RegSetValueExA(k, "~MHz", 0, REG_DWORD, reinterpret_cast<BYTE*>(&mhz), 4), ERROR_ACCESS_DENIED);
   RegCloseKey(k);
   EXPECT_EQ(RegOpenKeyA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\VIDEO", &k), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, ReadOnlySettingsFileIsNeverReplaced) {
+  SetText("Software\\Ro\\Kept", "1");
+  std::string before = ReadFileBytes(RegistryFilePath());
+  chmod(RegistryFilePath().c_str(), 0444);
+  EXPECT_EQ(SetText("Software\\Ro\\New", "2"), ERROR_ACCESS_DENIED);
+  chmod(RegistryFilePath().c_str(), 0644);
+  EXPECT_EQ(ReadFileBytes(RegistryFilePath()), before);
+  EXPECT_EQ(GetText("Software\\Ro\\Kept"), "1");
+  EXPECT_NE(Log().find("is not replaced"), std::string::npos) << Log();
 }
