@@ -1,0 +1,196 @@
+#include "engine/capture_frames.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "app/core/diag_log.h"
+#include "platform/lumimg/lumimg.h"
+
+// Every plane, chroma included, uses its picture's luma width as its row
+// stride: the split, the scaling, the packing and the thumbnails all read the
+// same layout. Chroma rows hold half as many samples.
+
+FrameBuffers::FrameBuffers() { Reserve(kStaticFramePixels); }
+
+bool FrameBuffers::Reserve(long long pixels) {
+  if (pixels <= pixelCapacity) return true;
+  try {
+    std::vector<std::uint8_t> o(static_cast<size_t>(pixels) * 2), sy(pixels), su(pixels), sv(pixels),
+        dy(pixels), du(pixels), dv(pixels);
+    output.swap(o);
+    srcY.swap(sy), srcU.swap(su), srcV.swap(sv);
+    dstY.swap(dy), dstU.swap(du), dstV.swap(dv);
+  } catch (const std::bad_alloc&) {
+    WriteLog("malloc error");
+    return false;
+  }
+  pixelCapacity = static_cast<int>(pixels);
+  return true;
+}
+
+CaptureFrameState& CaptureFrames() {
+  static CaptureFrameState state;
+  return state;
+}
+
+namespace {
+void TakeFrameTime(VideoFormatState& v, REFERENCE_TIME avgTimePerFrame) {
+  const double t = avgTimePerFrame * 1e-7;
+  v.ActualFrameTime = v.AverageFrameTime = v.SlowAverageFrameTime = t;
+  if (t > 0.0166 && t <= 0.1) {
+    v.bFixedFrameTime = true;
+    v.FixedFrameTime = static_cast<float>(t);
+  }
+}
+
+std::optional<double> ApplyVideoInfo(const VIDEOINFOHEADER& vih) {
+  VideoFormatState& v = CaptureFrames().video;
+  v.bVideoInfo2 = false;
+  const int w = vih.bmiHeader.biWidth, h = vih.bmiHeader.biHeight;
+  const bool sizeChanged = !(w == v.SourceWidth && h == v.SourceHeight);
+  v.AspectX = w;
+  v.AspectY = h;
+  v.SourceWidth = w;
+  v.SourceHeight = h;
+  v.RowBytes = std::abs(w) * 2;
+  TakeFrameTime(v, vih.AvgTimePerFrame);
+  if (CaptureFrames().DebugLevel > 0)
+    WriteLog("Movie resolution (input): %d %d; SRC: %dx%d; TGT:%dx%d frametime:%g\n", w, h,
+             static_cast<int>(vih.rcSource.right), static_cast<int>(vih.rcSource.bottom),
+             static_cast<int>(vih.rcTarget.right), static_cast<int>(vih.rcTarget.bottom), v.ActualFrameTime);
+  if (v.AspectY != 0 && sizeChanged) return static_cast<double>(v.AspectX) / v.AspectY;
+  return std::nullopt;
+}
+
+void LogInterlace(DWORD flags) {
+  if (!(flags & 1)) WriteLog("NOT interlaced");
+  else if (flags == 1) WriteLog("Interleaved BOB only");
+  else WriteLog("Interleaved ???");
+}
+
+std::optional<double> ApplyVideoInfo2(const VIDEOINFOHEADER2& vih) {
+  VideoFormatState& v = CaptureFrames().video;
+  v.bVideoInfo2 = true;
+  const int w = vih.bmiHeader.biWidth, h = vih.bmiHeader.biHeight;
+  v.SourceWidth = w;
+  v.SourceHeight = h;
+  v.RowBytes = std::abs(w) * 2;
+  const int ax = static_cast<int>(vih.dwPictAspectRatioX), ay = static_cast<int>(vih.dwPictAspectRatioY);
+  const bool aspectChanged = !(ax == v.AspectX && ay == v.AspectY);
+  v.AspectX = ax;
+  v.AspectY = ay;
+  TakeFrameTime(v, vih.AvgTimePerFrame);
+  if (CaptureFrames().DebugLevel > 0)
+    WriteLog("Movie resolution (input): %d %d; SRC: %dx%d; TGT:%dx%d; frame_time:%g;  %d:%d", w, h,
+             static_cast<int>(vih.rcSource.right), static_cast<int>(vih.rcSource.bottom),
+             static_cast<int>(vih.rcTarget.right), static_cast<int>(vih.rcTarget.bottom), v.ActualFrameTime, ax,
+             ay);
+  // The source rectangle selects part of the bitmap; one reaching outside it
+  // describes pixels the sample does not hold, and is ignored.
+  if (vih.rcSource.right > 0 && vih.rcSource.right <= std::abs(w) && vih.rcSource.bottom > 0 &&
+      vih.rcSource.bottom <= std::abs(h)) {
+    v.SourceWidth = vih.rcSource.right;
+    v.SourceHeight = vih.rcSource.bottom;
+  }
+  LogInterlace(vih.dwInterlaceFlags);
+  if (aspectChanged && ay != 0) return static_cast<double>(ax) / ay;
+  return std::nullopt;
+}
+}  // namespace
+
+std::optional<double> ApplyVideoMediaType(const AM_MEDIA_TYPE& mt, bool fromSample) {
+  CaptureFrameState& c = CaptureFrames();
+  if (fromSample && c.DebugLevel > 0) {
+    WriteLogLine("");
+    WriteLog("Input Type Changed ........");
+  }
+  std::optional<double> aspect;
+  if (mt.formattype == FORMAT_VideoInfo && mt.pbFormat && mt.cbFormat >= sizeof(VIDEOINFOHEADER))
+    aspect = ApplyVideoInfo(*reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat));
+  else if (mt.formattype == FORMAT_VideoInfo2 && mt.pbFormat && mt.cbFormat >= sizeof(VIDEOINFOHEADER2))
+    aspect = ApplyVideoInfo2(*reinterpret_cast<const VIDEOINFOHEADER2*>(mt.pbFormat));
+  else
+    return std::nullopt;
+  VideoFormatState& v = c.video;
+  v.MagnitudeWidth = std::abs(v.SourceWidth);
+  v.MagnitudeHeight = std::abs(v.SourceHeight);
+  const long long pixels = static_cast<long long>(std::abs(v.SourceWidth)) * std::abs(v.SourceHeight);
+  if (pixels > kStaticFramePixels) c.buffers.Reserve(pixels);
+  c.PlanesValid = false;
+  return aspect;
+}
+
+void ApplyAudioMediaType(const AM_MEDIA_TYPE* mt, bool fromSample) {
+  CaptureFrameState& c = CaptureFrames();
+  AudioFormatState& a = c.audio;
+  if (fromSample && c.DebugLevel > 0) {
+    WriteLogLine("");
+    WriteLog("Audio Input Type Changed ........");
+  }
+  const WAVEFORMATEX* wfx = nullptr;
+  if (mt && mt->pbFormat && mt->cbFormat >= sizeof(WAVEFORMATEX) - sizeof(WORD))
+    wfx = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
+  // A format with no rate or no channels would divide by zero later on.
+  if (wfx && wfx->nSamplesPerSec > 0 && wfx->nChannels > 0) {
+    a.AudioRate = static_cast<int>(wfx->nSamplesPerSec);
+    a.AudioChannels = wfx->nChannels;
+    a.AudioBits = wfx->wBitsPerSample;
+  } else {
+    a.AudioRate = 44100;
+    a.AudioChannels = 2;
+    a.AudioBits = 16;
+  }
+  a.AudioFrameBytes = a.AudioChannels * 2;
+  a.OutputChannels = a.AudioChannels < 2 ? 1 : 2;
+  WriteLog("Audio Input sample freq = %d,  %d channels\n", a.AudioRate, a.AudioChannels);
+}
+
+bool ConvertToPlanes(const std::uint8_t* sample, long sampleBytes) {
+  CaptureFrameState& c = CaptureFrames();
+  const int w = std::abs(c.video.SourceWidth), h = std::abs(c.video.SourceHeight);
+  const int rowBytes = std::max(c.video.RowBytes, w * 2);
+  if (!sample || w < 2 || h < 1) return false;
+  if (static_cast<long long>(w) * h > c.buffers.pixelCapacity) return false;
+  if (sampleBytes < static_cast<long long>(rowBytes) * (h - 1) + w * 2) return false;
+  FrameBuffers& b = c.buffers;
+  LumSplitPackedToPlanes(sample, rowBytes, b.srcY.data(), w, b.srcU.data(), w, b.srcV.data(), w, w, h);
+  c.PlanesValid = true;
+  return true;
+}
+
+namespace {
+int RoundEven(double v) { return static_cast<int>(std::lround(v)) & ~1; }
+}  // namespace
+
+const std::uint8_t* ScaleFrame(const std::uint8_t* sample) {
+  CaptureFrameState& c = CaptureFrames();
+  const ScaleSettings& s = c.scale;
+  if (!s.NeedResize) return c.OutputFrame = sample;
+  const int w = std::abs(c.video.SourceWidth), h = std::abs(c.video.SourceHeight);
+  const int W = s.TargetWidth, H = s.TargetHeight;
+  FrameBuffers& b = c.buffers;
+  // The output may be larger than the source: the buffers hold both.
+  if (!c.PlanesValid || W < 2 || H < 1 || !b.Reserve(static_cast<long long>(W) * H)) return c.OutputFrame = nullptr;
+  const CropFractions& cr = s.Crop;
+  const int cx = RoundEven(w * cr.left), cy = static_cast<int>(std::lround(h * cr.top));
+  const int cw = std::max(RoundEven((cr.right - cr.left) * w), 2);
+  const int ch = std::max(static_cast<int>(std::lround((cr.bottom - cr.top) * h)), 1);
+  LumCropScalePlane(b.srcY.data(), w, h, w, cx, cy, cw, ch, b.dstY.data(), W, W, H, double(W) / cw,
+                    double(H) / ch, 2);
+  const double hf = (W / 2.0) / (cw / 2.0) * 0.5, vf = double(H) / ch;
+  LumCropScalePlane(b.srcU.data(), w / 2, h, w, cx / 2, cy, cw / 2, ch, b.dstU.data(), W, W / 2, H, hf, vf, 2);
+  LumCropScalePlane(b.srcV.data(), w / 2, h, w, cx / 2, cy, cw / 2, ch, b.dstV.data(), W, W / 2, H, hf, vf, 2);
+  if (s.FilterSwitch) {
+    LumFilterPlaneDenoise(static_cast<int>(std::lround(s.FilterStrength * 128)), b.dstY.data(), W, W, H, 7);
+    LumFilterPlaneSharpen(s.FilterSwitch, b.dstY.data(), W, W, H, 0);
+  }
+  LumPackPlanesToPacked(b.dstY.data(), W, b.dstU.data(), W, b.dstV.data(), W, b.output.data(), W * 2, W * 2, H);
+  return c.OutputFrame = b.output.data();
+}
+
+bool KeepPreviewFrame() {
+  const int n = CaptureFrames().PreviewCounter;
+  return n < 0 || n % 4 == 0;
+}

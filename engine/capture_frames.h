@@ -1,0 +1,91 @@
+#pragma once
+// The capture path's picture side: what the media types say about the
+// decoded pictures and audio, the frame buffers, and the turning of a decoded
+// YUY2 picture into the output frame (passed through unchanged, or split
+// into planes, cropped, scaled, filtered and packed again).
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "app/core/frame_state.h"
+#include "platform/dshow/dshow.h"
+
+// Below this many pixels (720 x 560) the buffers keep their first capacity.
+constexpr int kStaticFramePixels = 403200;
+
+struct VideoFormatState {
+  int SourceWidth = 0, SourceHeight = 0;  // size used for conversion
+  int AspectX = 0, AspectY = 0;           // display aspect
+  double ActualFrameTime = 0.0;           // seconds; refined per frame by the sync code
+  double AverageFrameTime = 0.0;
+  double SlowAverageFrameTime = 0.0;
+  bool bFixedFrameTime = false;
+  float FixedFrameTime = 0.33f;
+  bool bVideoInfo2 = false;
+  int MagnitudeWidth = 0, MagnitudeHeight = 0;  // |w|, |h| for the encoder parameters
+  int RowBytes = 0;  // bytes of a decoded row: the bitmap's width, whatever the source rectangle selects
+};
+
+struct AudioFormatState {
+  int AudioRate = 44100;
+  int AudioChannels = 2;
+  int AudioBits = 16;
+  int AudioFrameBytes = 4;     // AudioChannels x 2: the engine works in 16-bit samples
+  int OutputChannels = 2;      // for the encoder: 1 below two source channels, else 2
+};
+
+// How frames are scaled during a conversion (set by the recording start).
+struct ScaleSettings {
+  bool NeedResize = false;
+  int TargetWidth = 0, TargetHeight = 0;
+  CropFractions Crop;
+  int FilterSwitch = 0;        // the sharpening step's value; 0 off
+  double FilterStrength = 1.0; // the denoise step's strength, x 128 for the library
+};
+
+// Planes and the output frame. Capacities never shrink.
+struct FrameBuffers {
+  std::vector<std::uint8_t> output;          // packed 4:2:2 at the target size
+  std::vector<std::uint8_t> srcY, srcU, srcV;
+  std::vector<std::uint8_t> dstY, dstU, dstV;
+  int pixelCapacity = 0;
+  FrameBuffers();
+  // Makes room for pixels (w x h); false and "malloc error" when it cannot.
+  bool Reserve(long long pixels);
+};
+
+// All of it lives inside the capture lock (streaming threads), except the
+// calls from the builder on the user-interface thread before the graph runs.
+struct CaptureFrameState {
+  VideoFormatState video;
+  AudioFormatState audio;
+  ScaleSettings scale;
+  FrameBuffers buffers;
+  int PreviewCounter = -1;
+  int DebugLevel = 0;
+  const std::uint8_t* OutputFrame = nullptr;  // what the encoder receives for this frame
+  bool PlanesValid = false;                   // the source planes hold a whole picture
+};
+
+CaptureFrameState& CaptureFrames();
+
+// Takes what a video type says. Returns the new display aspect (x / y) when
+// it changed and the video panel should be told, else nothing.
+std::optional<double> ApplyVideoMediaType(const AM_MEDIA_TYPE& mt, bool fromSample);
+
+// Takes what an audio type says; without a format block (nullptr) the
+// defaults 44100 Hz, 2 channels, 16 bits.
+void ApplyAudioMediaType(const AM_MEDIA_TYPE* mt, bool fromSample);
+
+// Splits the sample (SourceWidth x SourceHeight packed 4:2:2) into the
+// source planes; false, leaving the planes alone, when the sample is shorter
+// than the picture the type announced.
+bool ConvertToPlanes(const std::uint8_t* sample, long sampleBytes);
+
+// Produces the output frame for the current sample: the sample itself when
+// no resizing is needed, else the cropped, scaled, filtered and packed
+// picture in the output buffer. Returns the output frame pointer.
+const std::uint8_t* ScaleFrame(const std::uint8_t* sample);
+
+// The frame-thinning rule for the preview while converting.
+bool KeepPreviewFrame();

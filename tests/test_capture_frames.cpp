@@ -1,0 +1,197 @@
+#include "engine/capture_frames.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+// A video-info type of w x h (negative h: top-down) at the given frame time.
+struct VideoType {
+  AM_MEDIA_TYPE mt{};
+  VIDEOINFOHEADER vih{};
+  VIDEOINFOHEADER2 vih2{};
+  explicit VideoType(int w, int h, REFERENCE_TIME frameTime = 400000) {
+    vih.bmiHeader.biWidth = w;
+    vih.bmiHeader.biHeight = h;
+    vih.AvgTimePerFrame = frameTime;
+    mt.majortype = MEDIATYPE_Video;
+    mt.subtype = MEDIASUBTYPE_YUY2;
+    mt.formattype = FORMAT_VideoInfo;
+    mt.cbFormat = sizeof(vih);
+    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
+  }
+  VideoType& AsInfo2(int ax, int ay, RECT src) {
+    vih2.bmiHeader = vih.bmiHeader;
+    vih2.AvgTimePerFrame = vih.AvgTimePerFrame;
+    vih2.dwPictAspectRatioX = ax;
+    vih2.dwPictAspectRatioY = ay;
+    vih2.rcSource = src;
+    mt.formattype = FORMAT_VideoInfo2;
+    mt.cbFormat = sizeof(vih2);
+    mt.pbFormat = reinterpret_cast<BYTE*>(&vih2);
+    return *this;
+  }
+};
+
+// Packed 4:2:2 picture whose luma is 16 everywhere but a bright column band
+// [bandFrom, bandTo) and a bright row band [rowFrom, rowTo).
+std::vector<std::uint8_t> Picture(int w, int h, int bandFrom, int bandTo, int rowFrom = -1, int rowTo = -1) {
+  std::vector<std::uint8_t> p(static_cast<size_t>(w) * h * 2);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      bool bright = (x >= bandFrom && x < bandTo) || (y >= rowFrom && y < rowTo);
+      p[(y * w + x) * 2] = bright ? 235 : 16;
+      p[(y * w + x) * 2 + 1] = 128;
+    }
+  return p;
+}
+
+int LumaAt(const std::uint8_t* packed, int W, int x, int y) { return packed[(y * W + x) * 2]; }
+
+void ResetCapture() {
+  CaptureFrameState& c = CaptureFrames();
+  c.video = VideoFormatState();
+  c.scale = ScaleSettings();
+  c.PlanesValid = false;
+}
+}  // namespace
+
+TEST(CaptureFrames, VideoTypesSetSizeAspectAndFrameTime) {
+  ResetCapture();
+  VideoType t(720, 576, 400000);
+  auto aspect = ApplyVideoMediaType(t.mt, false);
+  VideoFormatState& v = CaptureFrames().video;
+  EXPECT_EQ(v.SourceWidth, 720);
+  ASSERT_TRUE(aspect.has_value());
+  EXPECT_DOUBLE_EQ(*aspect, 720.0 / 576);
+  EXPECT_DOUBLE_EQ(v.ActualFrameTime, 0.04);
+  EXPECT_TRUE(v.bFixedFrameTime);
+  EXPECT_FALSE(ApplyVideoMediaType(t.mt, true).has_value()) << "same size: the panel is not told again";
+
+  // Anamorphic 16:9 with a source rectangle: its size is used, not the bitmap's.
+  VideoType t2(720, 576);
+  t2.AsInfo2(16, 9, RECT{0, 0, 704, 576});
+  aspect = ApplyVideoMediaType(t2.mt, true);
+  ASSERT_TRUE(aspect.has_value());
+  EXPECT_DOUBLE_EQ(*aspect, 16.0 / 9);
+  EXPECT_EQ(v.SourceWidth, 704);
+  EXPECT_EQ(v.RowBytes, 1440);
+  EXPECT_TRUE(v.bVideoInfo2);
+
+  // A source rectangle outside the bitmap is ignored; a type without a
+  // format block changes nothing.
+  VideoType t3(320, 240);
+  t3.AsInfo2(4, 3, RECT{0, 0, 640, 480});
+  ApplyVideoMediaType(t3.mt, true);
+  EXPECT_EQ(v.SourceWidth, 320);
+  AM_MEDIA_TYPE empty{};
+  empty.formattype = FORMAT_VideoInfo;
+  EXPECT_FALSE(ApplyVideoMediaType(empty, true).has_value());
+  EXPECT_EQ(v.SourceWidth, 320);
+}
+
+TEST(CaptureFrames, BuffersGrowOnlyPastTheStaticSize) {
+  FrameBuffers b;
+  EXPECT_EQ(b.pixelCapacity, kStaticFramePixels);
+  EXPECT_TRUE(b.Reserve(720 * 560));
+  EXPECT_EQ(b.output.size(), 2u * kStaticFramePixels);
+  EXPECT_TRUE(b.Reserve(1280 * 720));
+  EXPECT_EQ(b.output.size(), 1843200u);
+  EXPECT_EQ(b.srcY.size(), 921600u);
+  EXPECT_EQ(b.dstV.size(), 921600u);
+  EXPECT_TRUE(b.Reserve(320 * 240));
+  EXPECT_EQ(b.srcY.size(), 921600u) << "buffers never shrink";
+
+  // A 1280 x 720 type (top-down, negative height) grows the capture buffers.
+  ResetCapture();
+  ApplyVideoMediaType(VideoType(1280, -720).mt, false);
+  EXPECT_GE(CaptureFrames().buffers.pixelCapacity, 1280 * 720);
+  EXPECT_EQ(CaptureFrames().video.MagnitudeHeight, 720);
+}
+
+TEST(CaptureFrames, AudioTypeDefaultsAndChannels) {
+  ApplyAudioMediaType(nullptr, false);
+  AudioFormatState& a = CaptureFrames().audio;
+  EXPECT_EQ(a.AudioRate, 44100);
+  EXPECT_EQ(a.AudioChannels, 2);
+  EXPECT_EQ(a.AudioBits, 16);
+  WAVEFORMATEX wfx{WAVE_FORMAT_PCM, 6, 48000, 48000 * 12, 12, 16, 0};
+  AM_MEDIA_TYPE mt{};
+  mt.formattype = FORMAT_WaveFormatEx;
+  mt.cbFormat = sizeof(wfx);
+  mt.pbFormat = reinterpret_cast<BYTE*>(&wfx);
+  ApplyAudioMediaType(&mt, true);
+  EXPECT_EQ(a.AudioChannels, 6);
+  EXPECT_EQ(a.AudioFrameBytes, 12);
+  EXPECT_EQ(a.OutputChannels, 2);
+  wfx.nSamplesPerSec = 0;  // a rate of zero would divide by zero downstream
+  ApplyAudioMediaType(&mt, true);
+  EXPECT_EQ(a.AudioRate, 44100);
+  wfx = {WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0};
+  ApplyAudioMediaType(&mt, true);
+  EXPECT_EQ(a.OutputChannels, 1);
+  EXPECT_EQ(a.AudioBits, 8);
+}
+
+TEST(CaptureFrames, WithoutResizeTheSampleIsHandedOnUncopied) {
+  ResetCapture();
+  ApplyVideoMediaType(VideoType(320, 240).mt, false);
+  auto pic = Picture(320, 240, 0, 10);
+  EXPECT_EQ(ScaleFrame(pic.data()), pic.data());
+  EXPECT_FALSE(ConvertToPlanes(pic.data(), static_cast<long>(pic.size()) - 1)) << "short sample refused";
+  EXPECT_TRUE(ConvertToPlanes(pic.data(), static_cast<long>(pic.size())));
+}
+
+TEST(CaptureFrames, FullPictureAndCentreCropScaleToTheTarget) {
+  ResetCapture();
+  ApplyVideoMediaType(VideoType(720, 576).mt, false);
+  // Bright band in the leftmost 10 % (outside a 0.1 crop) and in columns 360-380.
+  auto pic = Picture(720, 576, 0, 72);
+  for (int y = 0; y < 576; ++y)
+    for (int x = 360; x < 380; ++x) pic[(y * 720 + x) * 2] = 235;
+  ASSERT_TRUE(ConvertToPlanes(pic.data(), static_cast<long>(pic.size())));
+  ScaleSettings& s = CaptureFrames().scale;
+  s.NeedResize = true;
+  s.TargetWidth = 480;
+  s.TargetHeight = 272;
+  const std::uint8_t* out = ScaleFrame(pic.data());
+  ASSERT_EQ(out, CaptureFrames().buffers.output.data());
+  EXPECT_GT(LumaAt(out, 480, 10, 136), 200);   // left band, scaled by 2/3
+  EXPECT_LT(LumaAt(out, 480, 100, 136), 40);
+  EXPECT_GT(LumaAt(out, 480, 246, 136), 200);  // band at 360-380 -> 240-253
+
+  s.Crop = CropFractions{0.1, 0.1, 0.9, 0.9};
+  out = ScaleFrame(pic.data());
+  // Crop x = 72, width 576: the left band is gone, the centre band sits at
+  // (360 - 72) x 480 / 576 = 240.
+  EXPECT_LT(LumaAt(out, 480, 2, 136), 40);
+  EXPECT_GT(LumaAt(out, 480, 245, 136), 200);
+}
+
+TEST(CaptureFrames, TargetLargerThanSourceAndFilterStayInsideTheBuffers) {
+  ResetCapture();
+  ApplyVideoMediaType(VideoType(320, 240).mt, false);
+  auto pic = Picture(320, 240, 100, 140, 50, 60);
+  ASSERT_TRUE(ConvertToPlanes(pic.data(), static_cast<long>(pic.size())));
+  ScaleSettings& s = CaptureFrames().scale;
+  s.NeedResize = true;
+  s.TargetWidth = 1280;
+  s.TargetHeight = 720;
+  s.FilterSwitch = 4;
+  s.FilterStrength = 0.5;
+  const std::uint8_t* out = ScaleFrame(pic.data());
+  ASSERT_NE(out, nullptr);
+  EXPECT_GT(LumaAt(out, 1280, 480, 400), 200);  // column band 100-140 -> 400-560
+  EXPECT_GT(LumaAt(out, 1280, 50, 165), 200);   // row band 50-60 -> 150-180
+  EXPECT_LT(LumaAt(out, 1280, 50, 400), 40);
+}
+
+TEST(CaptureFrames, PreviewThinningKeepsOneFrameInFour) {
+  CaptureFrameState& c = CaptureFrames();
+  c.PreviewCounter = -1;
+  EXPECT_TRUE(KeepPreviewFrame());
+  int kept = 0;
+  for (c.PreviewCounter = 1; c.PreviewCounter <= 40; ++c.PreviewCounter) kept += KeepPreviewFrame();
+  EXPECT_EQ(kept, 10);
+}
