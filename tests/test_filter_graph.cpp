@@ -10,6 +10,7 @@
 
 #include "engine/my_clock.h"
 #include "platform/core/messages.h"
+#include "platform/dshow/system_objects.h"
 #include "platform/grabbers/vx_grabber.h"
 #include "tests/fixtures/fixtures.h"
 #include "tests/support/test_support.h"
@@ -583,6 +584,61 @@ TEST(FilterGraphBadInput, MoovlessMp4FailsCleanly) {
   } else {
     EXPECT_EQ(hr, VFW_E_INVALID_FILE_FORMAT);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SystemObjects, FilterMapperListsDvdDecodersByExactType) {
+  ComPtr<IFilterMapper2> mapper;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                             reinterpret_cast<void**>(&mapper)), S_OK);
+  auto names = [&](bool input, GUID sub, DWORD merit) {
+    GUID types[2] = {MEDIATYPE_DVD_ENCRYPTED_PACK, sub};
+    ComPtr<IEnumMoniker> e;
+    EXPECT_EQ(mapper->EnumMatchingFilters(&e, 0, TRUE, merit, input, input ? 1 : 0, input ? types : nullptr, nullptr,
+                                          nullptr, FALSE, !input, input ? 0 : 1, input ? nullptr : types, nullptr,
+                                          nullptr), S_OK);
+    std::vector<std::wstring> out;
+    IMoniker* m = nullptr;
+    while (e->Next(1, &m, nullptr) == S_OK) {
+      ComPtr<IMoniker> mk;
+      mk.Attach(m);
+      ComPtr<IPropertyBag> bag;
+      EXPECT_EQ(m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag)), S_OK);
+      VARIANT v;
+      VariantInit(&v);
+      EXPECT_EQ(bag->Read(L"FriendlyName", &v, nullptr), S_OK);
+      out.push_back(v.bstrVal);
+      VariantClear(&v);
+    }
+    return out;
+  };
+  auto video = names(true, MEDIASUBTYPE_MPEG2_VIDEO, MERIT_DO_NOT_USE + 1);
+  ASSERT_EQ(video.size(), 1u);
+  EXPECT_EQ(video[0], L"FFmpeg MPEG-2 Video Decoder");
+  auto audio = names(true, MEDIASUBTYPE_DOLBY_AC3, MERIT_DO_NOT_USE + 1);
+  ASSERT_EQ(audio.size(), 1u);
+  EXPECT_EQ(audio[0], L"FFmpeg AC-3 Audio Decoder");
+  EXPECT_TRUE(names(false, MEDIASUBTYPE_DVD_SUBPICTURE, 0).empty());  // no DVD navigator here
+  EXPECT_TRUE(names(true, MEDIASUBTYPE_DOLBY_AC3, MERIT_PREFERRED).empty());
+}
+
+TEST(SystemObjects, RunningObjectTableRegistersAndRevokes) {
+  ComPtr<IGraphBuilder> gb;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                             reinterpret_cast<void**>(&gb)), S_OK);
+  ComPtr<IRunningObjectTable> rot;
+  ASSERT_EQ(GetRunningObjectTable(0, &rot), S_OK);
+  ComPtr<IMoniker> mk;
+  ASSERT_EQ(CreateItemMoniker(L"!", L"FilterGraph 0000beef pid 00000001", &mk), S_OK);
+  DWORD cookie = 0;
+  ASSERT_EQ(rot->Register(ROTFLAGS_REGISTRATIONKEEPSALIVE, gb.get(), mk.get(), &cookie), S_OK);
+  EXPECT_EQ(rot->IsRunning(mk.get()), S_OK);
+  EXPECT_EQ(rot->Revoke(cookie), S_OK);
+  EXPECT_EQ(rot->IsRunning(mk.get()), S_FALSE);
+  EXPECT_EQ(rot->Revoke(cookie), E_INVALIDARG);
 }
 
 }  // namespace
