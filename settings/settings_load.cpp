@@ -193,7 +193,7 @@ void LoadSettings() {
   s.brightnessB = static_cast<float>(ReadSettingReal("OutputConfig\\brightness_b", 1.0));
 
   // 7. A first run names the output after the device's scheme, in the
-  // home folder (the design's "C:\"), then moves it to the desktop.
+  // home folder (in place of the root of drive C), then moves it to the desktop.
   f.SetOutputPath(ReadSettingText("OutputConfig\\LastOutput", ""));
   if (f.GetOutputPath().empty()) {
     char name[64];

@@ -12,7 +12,7 @@
 namespace {
 constexpr size_t kValueBytes = 512;  // 511 characters and the terminator
 
-// The text read's shared buffer. The design reads settings on the
+// The text read's shared buffer. Settings are read on the
 // user-interface thread only; the mutex keeps a stray reader from another
 // thread from tearing it while it is filled.
 struct TextReadState {

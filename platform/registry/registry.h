@@ -1,6 +1,6 @@
 #pragma once
-// The registry of the design, kept for the current user in a REGEDIT4 text
-// file under $XDG_CONFIG_HOME/Corvane/ (default ~/.config/Corvane/).
+// The Windows registry the program expects, kept for the current user in a
+// REGEDIT4 text file under $XDG_CONFIG_HOME/Corvane/ (default ~/.config/Corvane/).
 // HKEY_LOCAL_MACHINE is read-only and answered from the Linux machine.
 // Key and value names compare without regard to case, as on Windows.
 #include <cstdint>
