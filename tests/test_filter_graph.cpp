@@ -15,6 +15,13 @@
 #include "tests/fixtures/fixtures.h"
 #include "tests/support/test_support.h"
 
+// FFmpeg's frame-threaded decoders hand frames between their own threads
+// with synchronisation ThreadSanitizer cannot see in the uninstrumented
+// libraries; reports from inside them are not ours to fix.
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\n";
+}
+
 namespace {
 
 struct Capture {
@@ -160,7 +167,7 @@ TEST(FilterGraph, H264AacReachesBothGrabbersAndCompletes) {
   EXPECT_NEAR(duration, 2.0, 0.1);
   g.cap.expectedVideoBytes = 320 * 240 * 2;
   ASSERT_EQ(g.control->Run(), S_OK);
-  ASSERT_TRUE(g.WaitComplete(10000));
+  ASSERT_TRUE(g.WaitComplete(20000));
   std::lock_guard<std::mutex> lock(g.cap.m);
   EXPECT_EQ(g.cap.videoStarts.size(), 50u);
   EXPECT_EQ(g.cap.videoStarts.front(), 0);
@@ -219,7 +226,7 @@ TEST_P(EveryFormat, RendersDeliversAndCompletes) {
     FreeMediaType(mt);
   }
   ASSERT_EQ(g.control->Run(), S_OK);
-  ASSERT_TRUE(g.WaitComplete(15000));
+  ASSERT_TRUE(g.WaitComplete(30000));
   std::lock_guard<std::mutex> lock(g.cap.m);
   if (c.video) {
     EXPECT_NEAR(static_cast<double>(g.cap.videoStarts.size()), 25.0, 1.0);
@@ -299,7 +306,7 @@ TEST(FilterGraph, RealTimeWithoutPacing) {
   g.mediaFilter->SetSyncSource(clock);
   const auto t0 = std::chrono::steady_clock::now();
   g.control->Run();
-  ASSERT_TRUE(g.WaitComplete(5000));
+  ASSERT_TRUE(g.WaitComplete(20000));
   const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   // The last frame starts at 0.96 s of clock time.
   EXPECT_GT(secs, 0.9);
@@ -328,7 +335,7 @@ TEST(FilterGraph, PauseHoldsAndRunContinuesWhereItStood) {
   EXPECT_GT(p1, 0.4);
   EXPECT_LT(p1, 1.0);
   g.control->Run();
-  ASSERT_TRUE(g.WaitComplete(5000));
+  ASSERT_TRUE(g.WaitComplete(20000));
   std::lock_guard<std::mutex> lock(g.cap.m);
   EXPECT_EQ(g.cap.videoStarts.size(), 50u);
   EXPECT_FALSE(g.cap.backwards);
@@ -352,7 +359,7 @@ TEST(FilterGraph, SeekRestartsStreamTimesAndReportsPosition) {
   g.position->get_CurrentPosition(&pos);
   EXPECT_GE(pos, 2.0);
   EXPECT_LT(pos, 2.6);
-  ASSERT_TRUE(g.WaitComplete(8000));
+  ASSERT_TRUE(g.WaitComplete(20000));
   std::lock_guard<std::mutex> lock(g.cap.m);
   ASSERT_FALSE(g.cap.videoStarts.empty());
   // Restarts near 0: the frame that holds the new position comes first.
@@ -369,7 +376,7 @@ TEST(FilterGraph, StoppedSeekThenRunPlaysFromThere) {
   ASSERT_EQ(g.Render(path), S_OK);
   g.position->put_CurrentPosition(1.0);
   g.control->Run();
-  ASSERT_TRUE(g.WaitComplete(5000));
+  ASSERT_TRUE(g.WaitComplete(20000));
   EXPECT_NEAR(static_cast<double>(g.VideoCount()), 25.0, 1.0);
   // Finished: position equals duration; seek to 0 and play again.
   double pos = 0, dur = 0;
@@ -379,7 +386,7 @@ TEST(FilterGraph, StoppedSeekThenRunPlaysFromThere) {
   g.control->Stop();
   g.position->put_CurrentPosition(0);
   g.control->Run();
-  ASSERT_TRUE(g.WaitComplete(5000));
+  ASSERT_TRUE(g.WaitComplete(20000));
   EXPECT_NEAR(static_cast<double>(g.VideoCount()), 75.0, 1.0);
 }
 
@@ -416,7 +423,7 @@ TEST(FilterGraph, NotifiesWindowAndHandsFramesToItsSink) {
   EXPECT_EQ(vw->SetWindowPosition(0, 0, 320, 240), S_OK);
   EXPECT_EQ(vw->put_Visible(OATRUE), S_OK);
   g.control->Run();
-  ASSERT_TRUE(g.WaitComplete(5000));
+  ASSERT_TRUE(g.WaitComplete(20000));
   g.events->SetNotifyWindow(0, 0, 0);
   std::lock_guard<std::mutex> lock(win.m);
   ASSERT_FALSE(win.posted.empty());
@@ -486,7 +493,7 @@ TEST(FilterGraph, EnumeratesConnectionsAndReconnectsGrabberByHand) {
   ASSERT_EQ(vrIn->ConnectedTo(&after), S_OK);
   EXPECT_EQ(after.get(), vgOut.get());
   g.control->Run();
-  ASSERT_TRUE(g.WaitComplete(5000));
+  ASSERT_TRUE(g.WaitComplete(20000));
   EXPECT_EQ(g.VideoCount(), 25u);
 }
 
@@ -550,7 +557,7 @@ TEST(FilterGraphBadInput, TruncatedFileEndsWithComplete) {
   EngineGraph g;
   ASSERT_TRUE(SUCCEEDED(g.Render(path)));
   g.control->Run();
-  ASSERT_TRUE(g.WaitComplete(8000));
+  ASSERT_TRUE(g.WaitComplete(20000));
   size_t n = g.VideoCount();
   EXPECT_GT(n, 10u);
   EXPECT_LT(n, 45u);
@@ -565,7 +572,7 @@ TEST(FilterGraphBadInput, DamagedMiddleIsSkipped) {
   EngineGraph g;
   ASSERT_TRUE(SUCCEEDED(g.Render(path)));
   g.control->Run();
-  ASSERT_TRUE(g.WaitComplete(8000));
+  ASSERT_TRUE(g.WaitComplete(20000));
   EXPECT_GT(g.VideoCount(), 20u);
   std::lock_guard<std::mutex> lock(g.cap.m);
   EXPECT_FALSE(g.cap.backwards);
@@ -580,7 +587,7 @@ TEST(FilterGraphBadInput, MoovlessMp4FailsCleanly) {
   HRESULT hr = g.Render(path);
   if (SUCCEEDED(hr)) {
     g.control->Run();
-    EXPECT_TRUE(g.WaitComplete(5000));
+    EXPECT_TRUE(g.WaitComplete(20000));
   } else {
     EXPECT_EQ(hr, VFW_E_INVALID_FILE_FORMAT);
   }

@@ -19,6 +19,7 @@ ULONG CUnknown::NonDelegatingRelease() {
     // Keep the count up while the destructor runs, so a reference taken and
     // dropped inside it does not delete twice.
     refs_ = 1;
+    OnFinalRelease();
     delete this;
   }
   return n;

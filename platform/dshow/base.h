@@ -38,6 +38,11 @@ class CUnknown : public INonDelegatingUnknown {
   // The object's own IUnknown, which forwards to the non-delegating methods.
   IUnknown* InnerUnknown() { return &inner_; }
 
+ protected:
+  // Runs when the last reference goes, before any destructor: the place to
+  // end threads that call the object's virtual methods.
+  virtual void OnFinalRelease() {}
+
  private:
   struct Inner : IUnknown {
     CUnknown* self;

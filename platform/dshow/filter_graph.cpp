@@ -81,8 +81,12 @@ class FilterGraph : public CUnknown,
  public:
   FilterGraph() : CUnknown("filter graph", nullptr) {}
   ~FilterGraph() override {
-    StopFilters();
     for (auto& e : entries_) e.base->JoinFilterGraph(nullptr, nullptr);
+  }
+  // Streaming threads report to the graph; they end before it is destroyed.
+  void OnFinalRelease() override {
+    CAutoLock lock(&graphLock_);
+    StopFilters();
   }
 
   DECLARE_IUNKNOWN

@@ -134,6 +134,8 @@ class FilterBase : public CUnknown, public IBaseFilter, public IMediaEventSink {
   std::wstring FilterName();
 
  protected:
+  // Streaming threads end before any destructor runs.
+  void OnFinalRelease() override { Stop(); }
   // Called with the state already set, outside the filter lock.
   virtual void OnStart() {}   // stopped -> paused: begin streaming
   virtual void OnStop() {}    // -> stopped: end streaming and join threads

@@ -49,6 +49,7 @@ class CBaseReferenceClock : public CUnknown, public IReferenceClock, public CCri
   virtual DWORD AdviseWaitMilliseconds(REFERENCE_TIME nextAdvise, REFERENCE_TIME now);
   HRESULT StartAdviseThread();
   void StopAdviseThread();
+  void OnFinalRelease() override { StopAdviseThread(); }
 
   DWORD m_dwPrevSystemTime;      // timeGetTime() at the last reading
   REFERENCE_TIME m_rtPrivateTime;
