@@ -56,25 +56,29 @@ class Renderer : public FilterBase {
       pins_[0]->SetCurrentType(CMediaType(*mt));
       DeleteMediaType(mt);
     }
-    bool presented = false;
+    bool presented = false, repaintDue = false;
     for (;;) {
       const unsigned gen = gen_.load();
       FILTER_STATE st = State();
       if (st == State_Stopped) return VFW_E_WRONG_STATE;
       if (st == State_Paused) {
-        // Hold the sample; the first one is shown as the paused picture.
+        // Hold the sample; the video renderer shows the first one as the
+        // paused picture, and asks for a repaint once the pause has lasted
+        // (a Run straight from Stop passes through a brief pause).
         bool first;
         {
           std::lock_guard<std::mutex> lock(m_);
           first = !cued_;
           cued_ = true;
         }
-        if (first && !presented) {
-          Present(s, true);
-          presented = true;
+        if (first && !presented && ShowsWhilePaused()) {
+          Present(s);
+          presented = repaintDue = true;
+        }
+        if (!WaitStateChange(gen, 100) && repaintDue) {
+          repaintDue = false;
           Notify(EC_REPAINT, 0, 0);
         }
-        WaitStateChange(gen, 100);
         continue;
       }
       ComPtr<IReferenceClock> clock = Clock();
@@ -98,7 +102,7 @@ class Renderer : public FilterBase {
       std::lock_guard<std::mutex> lock(m_);
       cued_ = false;
     }
-    Present(s, false);
+    if (!presented) Present(s);
     return S_OK;
   }
 
@@ -113,7 +117,8 @@ class Renderer : public FilterBase {
   }
 
  protected:
-  virtual void Present(IMediaSample* s, bool paused) = 0;
+  virtual void Present(IMediaSample* s) = 0;
+  virtual bool ShowsWhilePaused() const = 0;
 
   void OnStart() override {
     std::lock_guard<std::mutex> lock(m_);
@@ -130,9 +135,10 @@ class Renderer : public FilterBase {
     SendCompleteIfRunning();
   }
 
-  void WaitStateChange(unsigned gen, int ms) {
+  // True when the state changed within ms.
+  bool WaitStateChange(unsigned gen, int ms) {
     std::unique_lock<std::mutex> lock(m_);
-    stateCv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return gen_.load() != gen; });
+    return stateCv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return gen_.load() != gen; });
   }
 
   void SendCompleteIfRunning() {
@@ -183,7 +189,8 @@ class VideoRenderer : public Renderer, public IVideoWindow {
   HRESULT get_AutoShow(LONG* a) override { if (!a) return E_POINTER; std::lock_guard<std::mutex> l(w_); *a = autoShow_; return S_OK; }
 
  protected:
-  void Present(IMediaSample* s, bool) override {
+  bool ShowsWhilePaused() const override { return true; }
+  void Present(IMediaSample* s) override {
     IVideoFrameSink* sink = nullptr;
     {
       std::lock_guard<std::mutex> l(w_);
@@ -245,8 +252,8 @@ class AudioRenderer : public Renderer, public IBasicAudio {
   HRESULT get_Balance(LONG* b) override { if (!b) return E_POINTER; *b = balance_; return S_OK; }
 
  protected:
-  void Present(IMediaSample* s, bool paused) override {
-    if (paused) return;
+  bool ShowsWhilePaused() const override { return false; }
+  void Present(IMediaSample* s) override {
 #ifdef CORVANE_HAVE_SDL2
     CMediaType mt = pins_[0]->CurrentType();
     const auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(mt.pbFormat);
