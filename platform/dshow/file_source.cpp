@@ -83,6 +83,9 @@ class FileSource : public FilterBase {
     abort_ = true;
     for (PinBase* p : pins_) static_cast<SourcePin*>(p)->Queue().Abort();
     if (thread_.joinable()) thread_.join();
+    // Decoders start before the source on the next start: they must find
+    // an empty, open queue rather than the abort of this stop.
+    for (PinBase* p : pins_) static_cast<SourcePin*>(p)->Queue().Reset();
   }
 
  private:
