@@ -84,9 +84,14 @@ class FilterGraph : public CUnknown,
     for (auto& e : entries_) e.base->JoinFilterGraph(nullptr, nullptr);
   }
   // Streaming threads report to the graph; they end before it is destroyed.
+  // Connected pins hold each other's filters, so the graph breaks every
+  // connection when it goes, as the DirectShow graph manager does.
   void OnFinalRelease() override {
     CAutoLock lock(&graphLock_);
     StopFilters();
+    for (auto& e : entries_)
+      for (PinBase* p : e.base->Pins()) p->Disconnect();
+    for (auto& e : entries_) e.filter->SetSyncSource(nullptr);
   }
 
   DECLARE_IUNKNOWN

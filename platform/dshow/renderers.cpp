@@ -3,6 +3,7 @@
 // dropped), then presents it: the video renderer to the owner window's
 // frame sink, the audio renderer to the sound device when there is one.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -223,7 +224,9 @@ bool SdlAudioAvailable() {
   static const bool ok = [] {
     if (!SDL_getenv("SDL_AUDIODRIVER") && !SDL_getenv("DISPLAY") && !SDL_getenv("XDG_RUNTIME_DIR"))
       SDL_setenv("SDL_AUDIODRIVER", "dummy", 0);
-    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    std::atexit([] { SDL_QuitSubSystem(SDL_INIT_AUDIO); });
+    return true;
   }();
   return ok;
 }
