@@ -22,6 +22,9 @@ extern "C" const char* __tsan_default_suppressions() {
   return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n";
 }
 
+// SDL keeps a little bookkeeping from its audio start-up for the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
+
 namespace {
 
 struct Capture {

@@ -2,6 +2,16 @@
 // The DirectShow interfaces, identifiers and media types that the engine
 // drives: filter graph, control, events, position, seeking, volume, video
 // window, filters, pins and media samples.
+//
+// Use as on Windows: CoCreateInstance(CLSID_FilterGraph, nullptr,
+// CLSCTX_INPROC_SERVER, IID_IGraphBuilder, ...); add filters that must sit on
+// the decoded streams (the grabbers) with AddFilter before RenderFile; query
+// IMediaControl, IMediaEventEx, IMediaPosition, IMediaSeeking, IMediaFilter
+// (SetSyncSource), IBasicAudio and IVideoWindow from the graph. RenderFile
+// builds: file source (libavformat) -> decoder (libavcodec, YUY2 video or
+// 16/8-bit PCM audio) -> free input pins already in the graph -> "Video
+// Renderer" / "Audio Renderer". Each decoded stream streams on its own thread;
+// sample times are stream times (100 ns) that restart at 0 after a seek.
 #include <vector>
 
 #include "platform/com/com.h"
