@@ -254,6 +254,49 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{FixtureKind::kNoAudio, true, false, 320, 240, 0, 0, 0, false},
                       KindCase{FixtureKind::kNoVideo, false, true, 0, 0, 48000, 2, 16, false}));
 
+TEST(FilterGraph, DecoderTurnsRotatedVideoUpright) {
+  TempDir dir;
+  std::string path = dir.file("phone.mp4");
+  FixtureOptions opt;
+  opt.rotation = 90;
+  ASSERT_EQ(MakeFixture(FixtureKind::kH264AacMp4, path, 1.0, opt), "");
+  EngineGraph g;
+  ASSERT_EQ(g.Render(path), S_OK);
+  AM_MEDIA_TYPE mt{};
+  ASSERT_EQ(g.vg->GetConnectedMediaType(&mt), S_OK);
+  auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt.pbFormat);
+  EXPECT_EQ(vih->bmiHeader.biWidth, 240);
+  EXPECT_EQ(vih->bmiHeader.biHeight, 320);
+  FreeMediaType(mt);
+  g.cap.expectedVideoBytes = 240 * 320 * 2;
+  g.control->Run();
+  ASSERT_TRUE(g.WaitComplete(20000));
+  std::lock_guard<std::mutex> lock(g.cap.m);
+  EXPECT_EQ(g.cap.videoStarts.size(), 25u);
+  EXPECT_FALSE(g.cap.badVideoSize);
+  EXPECT_EQ(g.cap.videoTypeChanges, 0);
+}
+
+TEST(FilterGraph, InterlacedSourceComesOutDeinterlacedFrameForFrame) {
+  TempDir dir;
+  std::string path = dir.file("tv.mpg");
+  FixtureOptions opt;
+  opt.interlaced = true;
+  ASSERT_EQ(MakeFixture(FixtureKind::kAnamorphic576, path, 1.0, opt), "");
+  EngineGraph g;
+  ASSERT_EQ(g.Render(path), S_OK);
+  AM_MEDIA_TYPE mt{};
+  ASSERT_EQ(g.vg->GetConnectedMediaType(&mt), S_OK);
+  ASSERT_TRUE(mt.formattype == FORMAT_VideoInfo2);
+  EXPECT_EQ(reinterpret_cast<VIDEOINFOHEADER2*>(mt.pbFormat)->dwInterlaceFlags, 0u);
+  FreeMediaType(mt);
+  g.control->Run();
+  ASSERT_TRUE(g.WaitComplete(20000));
+  std::lock_guard<std::mutex> lock(g.cap.m);
+  EXPECT_NEAR(static_cast<double>(g.cap.videoStarts.size()), 25.0, 1.0);
+  EXPECT_FALSE(g.cap.backwards);
+}
+
 TEST(FilterGraph, PacedClockRunsAsFastAsTheCallback) {
   TempDir dir;
   std::string path = Fixture(dir, FixtureKind::kH264AacMp4, 10.0);
