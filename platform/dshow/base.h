@@ -57,6 +57,16 @@ class CUnknown : public INonDelegatingUnknown {
   std::atomic<ULONG> refs_{0};
 };
 
+// The last step of a class factory: hands out the asked interface of a new
+// object, which is destroyed again when it has none.
+template <typename T>
+HRESULT QueryNewObject(T* object, REFIID riid, void** ppv) {
+  object->NonDelegatingAddRef();
+  HRESULT hr = object->NonDelegatingQueryInterface(riid, ppv);
+  object->NonDelegatingRelease();
+  return hr;
+}
+
 // Hands out pUnk as *ppv with one more reference.
 HRESULT GetInterface(IUnknown* pUnk, void** ppv);
 

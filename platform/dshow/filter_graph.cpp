@@ -824,11 +824,7 @@ class FilterGraph : public CUnknown,
 
 HRESULT CreateFilterGraph(IUnknown* outer, REFIID riid, void** ppv) {
   if (outer) return CLASS_E_NOAGGREGATION;
-  auto* g = new FilterGraph();
-  g->NonDelegatingAddRef();
-  HRESULT hr = g->NonDelegatingQueryInterface(riid, ppv);
-  g->NonDelegatingRelease();
-  return hr;
+  return QueryNewObject(new FilterGraph(), riid, ppv);
 }
 
 const bool registered = RegisterComClass(CLSID_FilterGraph, CreateFilterGraph);

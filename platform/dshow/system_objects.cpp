@@ -252,11 +252,7 @@ class RunningObjectTable : public Counted<IRunningObjectTable> {
 
 HRESULT CreateMapper(IUnknown* outer, REFIID riid, void** ppv) {
   if (outer) return CLASS_E_NOAGGREGATION;
-  auto* m = new FilterMapper();
-  m->NonDelegatingAddRef();
-  HRESULT hr = m->NonDelegatingQueryInterface(riid, ppv);
-  m->NonDelegatingRelease();
-  return hr;
+  return QueryNewObject(new FilterMapper(), riid, ppv);
 }
 const bool registered = RegisterComClass(CLSID_FilterMapper2, CreateMapper);
 

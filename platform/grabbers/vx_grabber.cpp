@@ -125,11 +125,7 @@ HRESULT GrabberInPin::CheckMediaType(const AM_MEDIA_TYPE& mt) { return static_ca
 template <bool Video>
 HRESULT Create(IUnknown* outer, REFIID riid, void** ppv) {
   if (outer) return CLASS_E_NOAGGREGATION;
-  auto* g = new GrabberFilter(Video);
-  g->NonDelegatingAddRef();
-  HRESULT hr = g->NonDelegatingQueryInterface(riid, ppv);
-  g->NonDelegatingRelease();
-  return hr;
+  return QueryNewObject(new GrabberFilter(Video), riid, ppv);
 }
 
 const bool registeredVideo = RegisterComClass(CLSID_VxVideoGrabber, Create<true>);
