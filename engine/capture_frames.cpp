@@ -16,12 +16,11 @@ FrameBuffers::FrameBuffers() { Reserve(kStaticFramePixels); }
 
 bool FrameBuffers::Reserve(long long pixels) {
   if (pixels <= pixelCapacity) return true;
+  // Growing keeps what the buffers hold: the planes of the current picture
+  // are still needed when the output frame is larger than the source.
   try {
-    std::vector<std::uint8_t> o(static_cast<size_t>(pixels) * 2), sy(pixels), su(pixels), sv(pixels),
-        dy(pixels), du(pixels), dv(pixels);
-    output.swap(o);
-    srcY.swap(sy), srcU.swap(su), srcV.swap(sv);
-    dstY.swap(dy), dstU.swap(du), dstV.swap(dv);
+    output.resize(static_cast<size_t>(pixels) * 2);
+    for (auto* plane : {&srcY, &srcU, &srcV, &dstY, &dstU, &dstV}) plane->resize(static_cast<size_t>(pixels));
   } catch (const std::bad_alloc&) {
     WriteLog("malloc error");
     return false;
