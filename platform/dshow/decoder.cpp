@@ -243,8 +243,8 @@ class DecoderFilter : public FilterBase {
     }
     if (ended && !abort_) {
       if (video_ && filter_) {
-        av_buffersrc_add_frame(src_ctx_, nullptr);
-        DrainVideo();
+        // End of input for the filters; a refused flush leaves nothing to drain.
+        if (av_buffersrc_add_frame(src_ctx_, nullptr) >= 0) DrainVideo();
       }
       out_->DeliverEndOfStream();
     }
@@ -303,8 +303,8 @@ class DecoderFilter : public FilterBase {
   void FilterVideo(AVFrame* f) {
     if (!filter_ || f->width != inW_ || f->height != inH_ || f->format != inFmt_) {
       if (filter_) {
-        av_buffersrc_add_frame(src_ctx_, nullptr);
-        DrainVideo();
+        // End of input for the filters; a refused flush leaves nothing to drain.
+        if (av_buffersrc_add_frame(src_ctx_, nullptr) >= 0) DrainVideo();
       }
       if (!BuildFilter(f)) return;
     }
