@@ -1,5 +1,7 @@
 #include "profiles/profile.h"
 
+#include <algorithm>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -123,6 +125,9 @@ void ParseProfileText(CProfile& p, const std::string& text) {
     std::string line = text.substr(start, nl - start);
     start = nl + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    // A NUL byte reads as the blank the writer would put in its place, so a
+    // damaged file reads as the text it will be saved as.
+    std::replace(line.begin(), line.end(), '\0', ' ');
 
     size_t pos = 0;
     std::string key = NextProfileToken(line, pos);

@@ -314,3 +314,15 @@ TEST_F(ProfileTest, ShippedProfilesAreWhatThePspPlays) {
   EXPECT_TRUE(avc480);
   EXPECT_TRUE(mpeg4Wide);
 }
+
+TEST(ProfileText, ANulByteReadsAsTheBlankItIsSavedAs) {
+  // A damaged file with a NUL inside a Windows Media codec name: what is
+  // read must be what gets written, or the next read gives another profile.
+  CProfile first;
+  ParseProfileText(first, std::string("vcodec  = \"Windows\0Media Video 9\" { }\r\n", 41));
+  EXPECT_EQ(first.vcodec, "Windows Media Video 9");
+  const std::string written = FormatProfileText(first);
+  CProfile second;
+  ParseProfileText(second, written);
+  EXPECT_EQ(FormatProfileText(second), written);
+}
