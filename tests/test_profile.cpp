@@ -319,7 +319,8 @@ TEST(ProfileText, ANulByteReadsAsTheBlankItIsSavedAs) {
   // A damaged file with a NUL inside a Windows Media codec name: what is
   // read must be what gets written, or the next read gives another profile.
   CProfile first;
-  ParseProfileText(first, std::string("vcodec  = \"Windows\0Media Video 9\" { }\r\n", 41));
+  static const char kLine[] = "vcodec  = \"Windows\0Media Video 9\" { }\r\n";
+  ParseProfileText(first, std::string(kLine, sizeof(kLine) - 1));
   EXPECT_EQ(first.vcodec, "Windows Media Video 9");
   const std::string written = FormatProfileText(first);
   CProfile second;
