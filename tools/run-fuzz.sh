@@ -13,7 +13,8 @@ for target in "$build"/fuzz/fuzz_*; do
   work=$(mktemp -d)
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
   echo "fuzz: $name for ${secs}s"
-  if "$target" -max_total_time="$secs" -rss_limit_mb=2048 -print_final_stats=0 "$work" > "$work.log" 2>&1; then
+  # A fixed seed makes a run repeat the same inputs: CI sees what ran here.
+  if "$target" -seed="${CORVANE_FUZZ_SEED:-1}" -max_total_time="$secs" -rss_limit_mb=2048 -print_final_stats=0 "$work" > "$work.log" 2>&1; then
     echo "fuzz: $name clean"
   else
     echo "fuzz: $name FAILED"; tail -40 "$work.log"; failed=$((failed + 1))
