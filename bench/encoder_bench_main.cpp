@@ -35,18 +35,9 @@ int WriteRaw(double seconds, const char* yuvPath, const char* pcmPath) {
 
 int Encode(const std::string& codec, const char* yuvPath, const char* pcmPath, const char* out) {
   SyntheticSource src;
-  EncoderParams& p = EncParams();
-  p.width = src.width;
-  p.height = src.height;
-  p.frameRate = src.frameRate;
-  p.srcSampleRate = src.sampleRate;
-  p.srcChannels = src.channels;
-  p.Mp4VideoCodec = codec == "h264" ? 1 : 0;
-  p.videoKbps = 768;
-  p.audioKbps = 128;
-  p.outSampleRate = 48000;
-  p.outChannels = 2;
-  p.title = "bench";
+  UsePspProfile(codec == "h264" ? 1 : 0, "bench");
+  UseSourceFormat(src);
+  const EncoderParams& p = EncParams();
   std::remove(out);
   Frame().SetOutputPath(out);
   Frame().OutputFormat = 2;

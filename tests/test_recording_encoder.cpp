@@ -16,16 +16,7 @@
 #include "tests/synth/synthetic_recording.h"
 
 namespace {
-void PspMpeg4Profile() {
-  EncoderParams& p = EncParams();
-  p = EncoderParams();
-  p.Mp4VideoCodec = 0;
-  p.videoKbps = 768;
-  p.audioKbps = 128;
-  p.outSampleRate = 48000;
-  p.outChannels = 2;
-  p.title = "Synthetic clip";
-}
+void PspMpeg4Profile() { UsePspProfile(0, "Synthetic clip"); }
 
 void ExpectDurationsMatch(const MediaProbe& m, int frames, double fps) {
   const double frameTime = 1.0 / fps;

@@ -34,13 +34,7 @@ int main(int argc, char** argv) {
   const std::string mp4 = JoinPath(folder, "M4V00001.MP4");
   std::filesystem::remove(mp4, ec);
 
-  EncoderParams& p = EncParams();
-  p.Mp4VideoCodec = 0;
-  p.videoKbps = 768;
-  p.audioKbps = 128;
-  p.outSampleRate = 48000;
-  p.outChannels = 2;
-  p.title = "Corvane demo";
+  UsePspProfile(0, "Corvane demo");
   Frame().ProcessorCount = 2;
 
   SyntheticSource source;

@@ -38,18 +38,33 @@ int SyntheticSource::MakeSlotAudio(int /*index*/, std::vector<std::int16_t>& pcm
   return n;
 }
 
-int RunSyntheticRecording(const SyntheticRecording& rec, SyntheticSource& source) {
-  FrameState& f = Frame();
-  f.SetOutputPath(rec.outputPath);
-  f.OutputFormat = rec.outputFormat;
-  f.PassCount = rec.passCount;
-  f.CurrentPass = rec.currentPass;
+void UsePspProfile(int mp4VideoCodec, const std::string& title) {
+  EncoderParams& p = EncParams();
+  p = EncoderParams();
+  p.Mp4VideoCodec = mp4VideoCodec;
+  p.videoKbps = 768;
+  p.audioKbps = 128;
+  p.outSampleRate = 48000;
+  p.outChannels = 2;
+  p.title = title;
+}
+
+void UseSourceFormat(const SyntheticSource& source) {
   EncoderParams& p = EncParams();
   p.width = source.width;
   p.height = source.height;
   p.frameRate = source.frameRate;
   p.srcSampleRate = source.sampleRate;
   p.srcChannels = source.channels;
+}
+
+int RunSyntheticRecording(const SyntheticRecording& rec, SyntheticSource& source) {
+  FrameState& f = Frame();
+  f.SetOutputPath(rec.outputPath);
+  f.OutputFormat = rec.outputFormat;
+  f.PassCount = rec.passCount;
+  f.CurrentPass = rec.currentPass;
+  UseSourceFormat(source);
   if (OpenOutput(true) < 0) return -1;
   f.IsRecording = true;
   if (rec.queued) StartEncoderThreads();

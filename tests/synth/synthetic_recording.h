@@ -25,6 +25,14 @@ struct SyntheticSource {
   std::int64_t samplesDone_ = 0;
 };
 
+// Sets the encoder parameters of the usual PSP profile: 768 kbit/s video
+// (MPEG-4 Part 2, or H.264 when mp4VideoCodec is 1), 128 kbit/s AAC at
+// 48000 Hz stereo, with the given title. The rest are the defaults.
+void UsePspProfile(int mp4VideoCodec, const std::string& title);
+
+// Sets the frame size, frame rate and source audio format to the source's.
+void UseSourceFormat(const SyntheticSource& source);
+
 struct SyntheticRecording {
   std::string outputPath;
   int outputFormat = 2;
