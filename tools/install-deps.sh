@@ -10,6 +10,6 @@ $SUDO apt-get install -y -q --no-install-recommends \
   libgtest-dev libgmock-dev \
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev \
   libjpeg-dev libsdl2-dev \
-  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libgl-dev \
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev \
   ffmpeg mediainfo atomicparsley \
   xvfb xauth imagemagick python3 time procps
