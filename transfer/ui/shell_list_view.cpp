@@ -143,9 +143,9 @@ TTeCustomShellListView::TTeCustomShellListView(QWidget* parent)
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   horizontalHeader()->setStretchLastSection(true);
   horizontalHeader()->setHighlightSections(false);
-  setColumnWidth(kNameColumn, 150);
-  setColumnWidth(kSizeColumn, 64);
-  setColumnWidth(kTypeColumn, 110);
+  setColumnWidth(kNameColumn, 130);
+  setColumnWidth(kSizeColumn, 60);
+  setColumnWidth(kTypeColumn, 120);
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { SelectionChanged(); });
   connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
@@ -301,14 +301,7 @@ TTeMyShellListView::TTeMyShellListView(QWidget* parent) : TTeCustomShellListView
 
 void TTeMyShellListView::RemoveCache(const QString& path) { titleCache_.erase(path); }
 
-bool TTeMyShellListView::CachedTitle(const QString& path, QString* title) const {
-  auto it = titleCache_.find(path);
-  if (it == titleCache_.end()) return false;
-  *title = it->second;
-  return true;
-}
-
-QString TTeMyShellListView::TitleOf(const QString& path) {
+QString TTeMyShellListView::Title(const QString& path) {
   auto it = titleCache_.find(path);
   if (it != titleCache_.end()) return it->second;
   const QString title =
@@ -318,12 +311,15 @@ QString TTeMyShellListView::TitleOf(const QString& path) {
 }
 
 QVariant TTeMyShellListView::OwnerDataFetch(int row, int column, int role) {
-  if (role != Qt::DisplayRole || (column != kSizeColumn && column != kTypeColumn))
+  if (role != Qt::DisplayRole || row < 0 || row >= ItemCount())
     return TTeCustomShellListView::OwnerDataFetch(row, column, role);
-  if (row < 0 || row >= ItemCount()) return {};
+  // Any text of an item brings its title into the cache, so the title is
+  // known once the item has been shown, whichever columns are in view.
   const QString path = ItemPath(row);
-  if (column == kTypeColumn) return TitleOf(path);
-  return ItemIsFolder(row) ? QString() : SizeInMbText(FileSizeBytes(path));
+  const QString title = Title(path);
+  if (column == kTypeColumn) return title;
+  if (column == kSizeColumn) return ItemIsFolder(row) ? QString() : SizeInMbText(FileSizeBytes(path));
+  return TTeCustomShellListView::OwnerDataFetch(row, column, role);
 }
 
 void TTeMyShellListView::RootChanged() {

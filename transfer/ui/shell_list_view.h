@@ -91,8 +91,10 @@ class TTeMyShellListView : public TTeCustomShellListView {
   static std::function<std::string(const std::string& path)> GetTitle;
 
   void RemoveCache(const QString& path);
-  // The cached title of path; false when there is none.
-  bool CachedTitle(const QString& path, QString* title) const;
+  // The title of path from the cache, read (once per folder visit) when missing.
+  QString Title(const QString& path);
+  // How many titles the cache holds.
+  std::size_t CachedTitleCount() const { return titleCache_.size(); }
 
  protected:
   QVariant OwnerDataFetch(int row, int column, int role) override;
@@ -100,7 +102,5 @@ class TTeMyShellListView : public TTeCustomShellListView {
   void ExecuteCommand(const QString& verb, const QString& path) override;
 
  private:
-  QString TitleOf(const QString& path);
-
   std::map<QString, QString> titleCache_;  // full path -> title, for the current folder visit
 };

@@ -9,7 +9,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegend>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPieSeries>
@@ -77,9 +76,19 @@ QString MegabyteText(double mb) {
 }
 
 void AddSlice(QPieSeries* series, const QString& name, double value, const QColor& colour) {
-  QPieSlice* slice = series->append(name + QStringLiteral(" ") + MegabyteText(value), value);
+  QPieSlice* slice = series->append(name, value);
   slice->setColor(colour);
   slice->setBorderColor(colour.darker(130));
+}
+
+// Each slice's colour, name and value, one line each.
+QString LegendText(QPieSeries* series) {
+  QStringList lines;
+  for (QPieSlice* slice : series->slices())
+    lines << QStringLiteral("<span style=\"color:%1\">&#9632;</span>&nbsp;%2&nbsp;%3")
+                 .arg(slice->color().name(), slice->label().toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;")),
+                      MegabyteText(slice->value()));
+  return lines.join(QStringLiteral("<br>"));
 }
 
 std::string ProgramFolder() {
@@ -143,17 +152,26 @@ void TTransferForm::BuildPanels() {
   TeLabel3 = Named(new QLabel(QStringLiteral("PSP Detected"), TePanel2), "TeLabel3");
   PSPDriveCombo = Named(new QComboBox(TePanel2), "PSPDriveCombo");
   PSPDriveCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  PSPDriveCombo->setMinimumContentsLength(12);
+  PSPDriveCombo->setMinimumContentsLength(8);
+  // The long volume paths are in the drop-down and the tool tip; the pie
+  // and its legend get the rest of the panel.
+  btnDetectPSP->setMaximumWidth(140);
+  PSPDriveCombo->setMaximumWidth(140);
   Series1 = Named(new QPieSeries(), "Series1");
   auto* chart = new QChart;
   chart->addSeries(Series1);
   chart->setMargins(QMargins(0, 0, 0, 0));
   chart->setBackgroundRoundness(0);
-  chart->legend()->setAlignment(Qt::AlignRight);
-  chart->legend()->setMarkerShape(QLegend::MarkerShapeRectangle);
+  chart->setBackgroundBrush(palette().window());
+  // The chart's own legend cuts long labels short; a label beside the pie
+  // shows every slice with its value in full.
+  chart->legend()->hide();
   Chart1 = Named(new QChartView(chart, TePanel2), "Chart1");
   Chart1->setRenderHint(QPainter::Antialiasing);
-  Chart1->setMinimumWidth(170);
+  Chart1->setMinimumSize(96, 96);
+  Chart1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  pieLegend_ = new QLabel(TePanel2);
+  pieLegend_->setTextFormat(Qt::RichText);
   auto* right = new QGridLayout(TePanel2);
   right->setContentsMargins(8, 6, 4, 6);
   right->addWidget(btnDetectPSP, 0, 0);
@@ -161,7 +179,7 @@ void TTransferForm::BuildPanels() {
   right->addWidget(PSPDriveCombo, 2, 0);
   right->setRowStretch(3, 1);
   right->addWidget(Chart1, 0, 1, 4, 1);
-  right->setColumnStretch(0, 1);
+  right->addWidget(pieLegend_, 0, 2, 4, 1);
   right->setColumnStretch(1, 1);
 }
 
@@ -474,12 +492,14 @@ void TTransferForm::FillPie() {
   AddSlice(Series1, QStringLiteral("Free"), static_cast<double>(freeMb), QColor(Qt::green));
   AddSlice(Series1, QStringLiteral("Video"), static_cast<double>(video), QColor(Qt::red));
   AddSlice(Series1, QStringLiteral("Other"), static_cast<double>(other), QColor(Qt::blue));
+  pieLegend_->setText(LegendText(Series1));
 }
 
 void TTransferForm::FillEmpty() {
   Series1->clear();
   QPieSlice* slice = Series1->append(QStringLiteral("None "), 0.0);
   slice->setColor(palette().color(QPalette::Button));
+  pieLegend_->setText(LegendText(Series1));
 }
 
 void TTransferForm::TeShellListView1SelectItem(const QString& path, bool selected) {
@@ -500,8 +520,7 @@ void TTransferForm::UpdateTitleEdit(TTeMyShellListView* list, const QString& pat
   selectedMp4_ = path;
   selectedList_ = list;
   TitleEdit_Filename->setText(QFileInfo(path).fileName());
-  QString title;
-  TitleEdit->setText(list->CachedTitle(path, &title) ? title : QString());
+  TitleEdit->setText(list->Title(path));
 }
 
 void TTransferForm::TitleApplyButtonClick() {

@@ -119,4 +119,5 @@ class TTransferForm : public QWidget {
   QString selectedMp4_;                          // file of the title controls
   TTeMyShellListView* selectedList_ = nullptr;  // and the list it was picked in
   QWidget* titleRow_ = nullptr;
+  QLabel* pieLegend_ = nullptr;  // the slices of Series1 with their values
 };
