@@ -108,11 +108,10 @@ void StartEncoderThreads() {
   Deliver = DeliverQueued;
 }
 
-void StopEncoderThreads() {
+bool StopEncoderThreads() {
   ThreadSet& t = Threads();
-  if (!t.video || !t.audio) return;
-  WaitFinished(*t.video, 200);
-  WaitFinished(*t.audio, 200);
+  if (!t.video || !t.audio) return true;
+  const bool drained = WaitFinished(*t.video, 200) && WaitFinished(*t.audio, 200);
   t.audio->StopRequested = true;
   t.video->StopRequested = true;
   if (!WaitFinished(*t.video, 3000) || !WaitFinished(*t.audio, 3000))
@@ -127,6 +126,7 @@ void StopEncoderThreads() {
     Enc().queuedMode = false;
   }
   Deliver = DeliverInline;
+  return drained;
 }
 
 bool EncoderThreadsRunning() { return Threads().running.load(); }

@@ -41,8 +41,9 @@ void StartEncoderThreads();
 // The stop sequence's wait, once the recording flag is clear: up to
 // 200 x 10 ms for the video thread (and as long for the audio thread) to
 // drain and finish, then StopRequested on both and a wait until both have
-// finished. Points Deliver back at DeliverInline.
-void StopEncoderThreads();
+// finished. Points Deliver back at DeliverInline. False when the threads
+// had not finished by themselves within the first wait.
+bool StopEncoderThreads();
 
 // True from StartEncoderThreads until StopEncoderThreads returns.
 bool EncoderThreadsRunning();

@@ -58,7 +58,7 @@ std::optional<double> ApplyVideoInfo(const VIDEOINFOHEADER& vih) {
   if (CaptureFrames().DebugLevel > 0)
     WriteLog("Movie resolution (input): %d %d; SRC: %dx%d; TGT:%dx%d frametime:%g\n", w, h,
              static_cast<int>(vih.rcSource.right), static_cast<int>(vih.rcSource.bottom),
-             static_cast<int>(vih.rcTarget.right), static_cast<int>(vih.rcTarget.bottom), v.ActualFrameTime);
+             static_cast<int>(vih.rcTarget.right), static_cast<int>(vih.rcTarget.bottom), v.ActualFrameTime.load());
   if (v.AspectY != 0 && sizeChanged) return static_cast<double>(v.AspectX) / v.AspectY;
   return std::nullopt;
 }
@@ -84,7 +84,7 @@ std::optional<double> ApplyVideoInfo2(const VIDEOINFOHEADER2& vih) {
   if (CaptureFrames().DebugLevel > 0)
     WriteLog("Movie resolution (input): %d %d; SRC: %dx%d; TGT:%dx%d; frame_time:%g;  %d:%d", w, h,
              static_cast<int>(vih.rcSource.right), static_cast<int>(vih.rcSource.bottom),
-             static_cast<int>(vih.rcTarget.right), static_cast<int>(vih.rcTarget.bottom), v.ActualFrameTime, ax,
+             static_cast<int>(vih.rcTarget.right), static_cast<int>(vih.rcTarget.bottom), v.ActualFrameTime.load(), ax,
              ay);
   // The source rectangle selects part of the bitmap; one reaching outside it
   // describes pixels the sample does not hold, and is ignored.
@@ -163,15 +163,24 @@ namespace {
 int RoundEven(double v) { return static_cast<int>(std::lround(v)) & ~1; }
 }  // namespace
 
-const std::uint8_t* ScaleFrame(const std::uint8_t* sample) {
+bool ResizeNeeded() {
+  const CaptureFrameState& c = CaptureFrames();
+  const ScaleSettings& s = c.scale;
+  if (s.NeedResize) return true;
+  const int w = std::abs(c.video.SourceWidth), h = std::abs(c.video.SourceHeight);
+  return w != s.TargetWidth || h != s.TargetHeight || c.video.RowBytes != w * 2;
+}
+
+namespace {
+// Crops, scales, filters and packs the source planes into the output buffer.
+bool ScalePlanes() {
   CaptureFrameState& c = CaptureFrames();
   const ScaleSettings& s = c.scale;
-  if (!s.NeedResize) return c.OutputFrame = sample;
   const int w = std::abs(c.video.SourceWidth), h = std::abs(c.video.SourceHeight);
   const int W = s.TargetWidth, H = s.TargetHeight;
   FrameBuffers& b = c.buffers;
   // The output may be larger than the source: the buffers hold both.
-  if (!c.PlanesValid || W < 2 || H < 1 || !b.Reserve(static_cast<long long>(W) * H)) return c.OutputFrame = nullptr;
+  if (!c.PlanesValid || W < 2 || H < 1 || !b.Reserve(static_cast<long long>(W) * H)) return false;
   const CropFractions& cr = s.Crop;
   const int cx = RoundEven(w * cr.left), cy = static_cast<int>(std::lround(h * cr.top));
   const int cw = std::max(RoundEven((cr.right - cr.left) * w), 2);
@@ -186,7 +195,53 @@ const std::uint8_t* ScaleFrame(const std::uint8_t* sample) {
     LumFilterPlaneSharpen(s.FilterSwitch, b.dstY.data(), W, W, H, 0);
   }
   LumPackPlanesToPacked(b.dstY.data(), W, b.dstU.data(), W, b.dstV.data(), W, b.output.data(), W * 2, W * 2, H);
-  return c.OutputFrame = b.output.data();
+  return true;
+}
+
+bool BrightnessActive() {
+  const ScaleSettings& s = CaptureFrames().scale;
+  return s.BrightnessOffset != 0 || s.BrightnessGain != 1.0;
+}
+
+// y x gain + offset on every luma byte of a packed 4:2:2 frame.
+void ApplyBrightness(std::uint8_t* yuy2, long long pixels) {
+  const ScaleSettings& s = CaptureFrames().scale;
+  std::uint8_t lut[256];
+  for (int y = 0; y < 256; ++y)
+    lut[y] = static_cast<std::uint8_t>(std::clamp(std::lround(y * s.BrightnessGain + s.BrightnessOffset), 0L, 255L));
+  for (long long i = 0; i < pixels; ++i) yuy2[2 * i] = lut[yuy2[2 * i]];
+}
+
+// A frame for a picture that could not be used: the last one again, or black.
+const std::uint8_t* FallbackFrame() {
+  CaptureFrameState& c = CaptureFrames();
+  const long long pixels = static_cast<long long>(c.scale.TargetWidth) * c.scale.TargetHeight;
+  if (pixels <= 0 || !c.buffers.Reserve(pixels)) return nullptr;
+  if (!c.OutputValid) {
+    for (long long i = 0; i < pixels; ++i) {
+      c.buffers.output[2 * i] = 16;
+      c.buffers.output[2 * i + 1] = 128;
+    }
+    c.OutputValid = true;
+  }
+  return c.buffers.output.data();
+}
+}  // namespace
+
+const std::uint8_t* ScaleFrame(const std::uint8_t* sample) {
+  CaptureFrameState& c = CaptureFrames();
+  const long long pixels = static_cast<long long>(c.scale.TargetWidth) * c.scale.TargetHeight;
+  if (!ResizeNeeded() && !BrightnessActive()) return c.OutputFrame = sample;
+  if (!ResizeNeeded()) {
+    // The sample belongs to the graph: the brightness works on a copy.
+    if (!sample || !c.buffers.Reserve(pixels)) return c.OutputFrame = FallbackFrame();
+    std::copy(sample, sample + pixels * 2, c.buffers.output.begin());
+  } else if (!ScalePlanes()) {
+    return c.OutputFrame = FallbackFrame();
+  }
+  if (BrightnessActive()) ApplyBrightness(c.buffers.output.data(), pixels);
+  c.OutputValid = true;
+  return c.OutputFrame = c.buffers.output.data();
 }
 
 bool KeepPreviewFrame() {

@@ -3,11 +3,13 @@
 // decoded pictures and audio, the frame buffers, and the turning of a decoded
 // YUY2 picture into the output frame (passed through unchanged, or split
 // into planes, cropped, scaled, filtered and packed again).
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "app/core/frame_state.h"
+#include "platform/core/shared_value.h"
 #include "platform/dshow/dshow.h"
 
 // Below this many pixels (720 x 560) the buffers keep their first capacity.
@@ -16,7 +18,9 @@ constexpr int kStaticFramePixels = 403200;
 struct VideoFormatState {
   int SourceWidth = 0, SourceHeight = 0;  // size used for conversion
   int AspectX = 0, AspectY = 0;           // display aspect
-  double ActualFrameTime = 0.0;           // seconds; refined per frame by the sync code
+  // Seconds; refined per frame by the sync code and bounded by the window's
+  // speed supervision on the user-interface thread.
+  SharedValue<double> ActualFrameTime = 0.0;
   double AverageFrameTime = 0.0;
   double SlowAverageFrameTime = 0.0;
   bool bFixedFrameTime = false;
@@ -41,6 +45,8 @@ struct ScaleSettings {
   CropFractions Crop;
   int FilterSwitch = 0;        // the sharpening step's value; 0 off
   double FilterStrength = 1.0; // the denoise step's strength, x 128 for the library
+  int BrightnessOffset = 0;    // luma y becomes y x BrightnessGain + BrightnessOffset
+  double BrightnessGain = 1.0;
 };
 
 // Planes and the output frame. Capacities never shrink.
@@ -65,6 +71,7 @@ struct CaptureFrameState {
   int DebugLevel = 0;
   const std::uint8_t* OutputFrame = nullptr;  // what the encoder receives for this frame
   bool PlanesValid = false;                   // the source planes hold a whole picture
+  bool OutputValid = false;                   // the output buffer holds a frame of the target size
 };
 
 CaptureFrameState& CaptureFrames();
@@ -82,9 +89,16 @@ void ApplyAudioMediaType(const AM_MEDIA_TYPE* mt, bool fromSample);
 // than the picture the type announced.
 bool ConvertToPlanes(const std::uint8_t* sample, long sampleBytes);
 
+// True when the picture cannot go to the encoder as it is: a resize was
+// chosen at the start, or the picture's size or row length no longer match
+// the target (the source changed its size during the conversion).
+bool ResizeNeeded();
+
 // Produces the output frame for the current sample: the sample itself when
 // no resizing is needed, else the cropped, scaled, filtered and packed
-// picture in the output buffer. Returns the output frame pointer.
+// picture in the output buffer, with the brightness applied. When this
+// picture cannot be used (a short sample) the last output frame is repeated,
+// or a black one given. Returns the output frame pointer.
 const std::uint8_t* ScaleFrame(const std::uint8_t* sample);
 
 // The frame-thinning rule for the preview while converting.

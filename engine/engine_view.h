@@ -21,6 +21,9 @@ class EngineView {
   virtual void SetPositionMax(int seconds) = 0;
   virtual int PositionLow() = 0;
   virtual void SetPositionLow(int seconds) = 0;
+  // Moves the low thumb as a user's release would: its change handler runs,
+  // which makes it the start point and seeks the graph there.
+  virtual void MovePositionLow(int seconds) = 0;
   virtual int PositionHigh() = 0;
   virtual void SetPositionHigh(int seconds) = 0;
   // The user holds a mouse button on the bar.
@@ -33,9 +36,13 @@ class EngineView {
 
   // Labels.
   virtual void SetTimeLabel(const std::string& text) = 0;
+  // left is the label's new left edge, or -1 to leave it where it is.
   virtual void ShowStartPointLabel(const std::string& caption, int left) = 0;
+  virtual void ShowEndPointLabel(const std::string& caption, int left) = 0;
   virtual void SetPointLabelsVisible(bool visible) = 0;
+  // The progress line (ProgressStatus) and the progress bar (0 to 100).
   virtual void SetProgressStatus(const std::string& text) = 0;
+  virtual void SetProgressBar(int percent) = 0;
   // The size estimate of the output panel changed inputs (range or profile).
   virtual void RefreshSizeEstimate() = 0;
 
@@ -51,8 +58,12 @@ class EngineView {
   virtual void EnableSourceButton(bool enabled) = 0;        // OpenDVDButton
   virtual void EnableTransportButtons(bool enabled) = 0;    // PlayButton, PauseButton, StopButton
   virtual void SetConvertCaption(const std::string& caption) = 0;  // StartRecordingButton and EncodeMenu
+  virtual void EnableConvertButton(bool enabled) = 0;
   virtual void EnableThumbnailButton(bool enabled) = 0;     // SaveThumbnailBtn
   virtual void RefreshThumbnailArea() = 0;
+  // A new thumbnail's 32 x 24 miniature (a BMP file that exists only
+  // during the call) for SaveThumbnailBtn.
+  virtual void ShowThumbnailGlyph(const std::string& bmpPath) = 0;
   virtual void RepaintWindow() = 0;
 
   // Start picture and paused picture. PlacePausedFrame gives the paused

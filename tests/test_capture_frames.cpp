@@ -65,7 +65,7 @@ TEST(CaptureFrames, VideoTypesSetSizeAspectAndFrameTime) {
   EXPECT_EQ(v.SourceWidth, 720);
   ASSERT_TRUE(aspect.has_value());
   EXPECT_DOUBLE_EQ(*aspect, 720.0 / 576);
-  EXPECT_DOUBLE_EQ(v.ActualFrameTime, 0.04);
+  EXPECT_DOUBLE_EQ(v.ActualFrameTime.load(), 0.04);
   EXPECT_TRUE(v.bFixedFrameTime);
   EXPECT_FALSE(ApplyVideoMediaType(t.mt, true).has_value()) << "same size: the panel is not told again";
 

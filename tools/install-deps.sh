@@ -11,5 +11,5 @@ $SUDO apt-get install -y -q --no-install-recommends \
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev \
   libjpeg-dev libsdl2-dev \
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev \
-  ffmpeg mediainfo atomicparsley \
+  ffmpeg mediainfo atomicparsley libglib2.0-bin \
   xvfb xauth imagemagick python3 time procps

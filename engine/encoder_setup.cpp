@@ -1,0 +1,98 @@
+// What a conversion takes from the selected profile, and the default name
+// of its output.
+#include <algorithm>
+#include <cstdio>
+
+#include "app/core/frame_state.h"
+#include "encode/encoder_params.h"
+#include "engine/capture_frames.h"
+#include "engine/engine_state.h"
+#include "engine/engine_view.h"
+#include "engine/recording.h"
+#include "profiles/profile.h"
+#include "settings/settings.h"
+
+namespace {
+// Step 1: the profile's range. A start of 0 keeps the start point chosen on
+// the bar; a length runs from the start point. The second pass keeps the
+// range of the first.
+void TakeProfileRange(const CProfile& p) {
+  EngineView& v = View();
+  if (Frame().CurrentPass == 2) return;
+  if (p.ss > 0) v.MovePositionLow(p.ss);
+  if (p.t == 0) return;
+  const int end = v.PositionLow() + p.t;
+  if (v.PositionMax() < end) v.SetPositionMax(end);
+  v.SetPositionHigh(end);
+}
+
+// Step 2: the profile's size, else the source's width with a height that
+// keeps the aspect (a multiple of 16). Encoders take even sizes only.
+void TakeTargetSize(const CProfile& p, EncoderParams& e) {
+  const VideoFormatState& v = CaptureFrames().video;
+  int w = 0, h = 0;
+  if (!ParseProfileSize(p.s, &w, &h)) {
+    w = v.MagnitudeWidth;
+    if (IsWindowsMediaProfile(p)) h = v.MagnitudeHeight;
+    else h = v.AspectX != 0 ? w * v.AspectY / v.AspectX / 16 * 16 : v.MagnitudeHeight;
+  }
+  e.width = std::max(w & ~1, 2);
+  e.height = std::max(h & ~1, 2);
+}
+
+int DeviceCode(const std::string& device, int current) {
+  auto same = [&](const char* name) {
+    return device.size() == std::char_traits<char>::length(name) &&
+           std::equal(device.begin(), device.end(), name,
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
+  };
+  if (same("PSP")) return 0;
+  if (same("iPod")) return 1;
+  return current;
+}
+}  // namespace
+
+void LoadEncoderParameters() {
+  const CProfile* profile = Frame().CurrentProfile;
+  if (!profile) return;
+  const CProfile& p = *profile;
+  EncoderParams& e = EncParams();
+  const Settings& s = AppSettings();
+  const AudioFormatState& a = CaptureFrames().audio;
+  TakeProfileRange(p);
+  TakeTargetSize(p, e);
+  // Step 3, with guards a damaged profile cannot get past.
+  e.videoKbps = p.b > 0 ? p.b : 768;
+  e.frameRate = p.r > 0 ? p.r : 29.97;
+  Engine().DeviceCode = DeviceCode(p.device, Engine().DeviceCode);
+  e.audioKbps = p.ab > 0 ? p.ab : 128;
+  e.outSampleRate = p.ar > 0 ? p.ar : 48000;
+  const int channels = ProfileChannels(p);
+  e.outChannels = channels >= 1 ? std::min(channels, 2) : a.OutputChannels;
+  e.vcodec = p.vcodec;
+  e.acodec = p.acodec;
+  // The output-format settings.
+  e.Mp4VideoCodec = s.formatMp4 ? 1 : 0;
+  e.monoChoice = s.leftRightChannel;
+  e.partLimitMiB = s.volume;
+  e.srcSampleRate = a.AudioRate;
+  e.srcChannels = a.AudioChannels;
+  e.title = Engine().TitleName;
+}
+
+void MakeOutputFilename() {
+  EngineState& e = Engine();
+  FrameState& f = Frame();
+  const std::string out = f.GetOutputPath();
+  const auto srcSlash = e.SourcePath.rfind('/');
+  const auto outSlash = out.rfind('/');
+  if (srcSlash == std::string::npos || outSlash == std::string::npos) return;
+  // 1. The title name: the source's file name without its extension.
+  std::string name = e.SourcePath.substr(srcSlash + 1);
+  if (const auto dot = name.rfind('.'); dot != std::string::npos) name.resize(dot);
+  e.TitleName = name;
+  // 2.
+  char file[32];
+  std::snprintf(file, sizeof(file), AppSettings().formatMp4 ? "MAQ%05d.MP4" : "M4V%05d.MP4", AppSettings().fileNumber);
+  f.SetOutputPath(out.substr(0, outSlash + 1) + file);
+}

@@ -1,0 +1,261 @@
+#include "engine/graph_builder.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "app/core/diag_log.h"
+#include "app/core/frame_state.h"
+#include "app/core/message_dlg.h"
+#include "engine/audio_sync.h"
+#include "engine/capture_frames.h"
+#include "engine/engine_state.h"
+#include "engine/engine_view.h"
+#include "engine/media_types.h"
+#include "engine/playback.h"
+#include "engine/recording.h"
+#include "engine/sync_state.h"
+#include "engine/video_sync.h"
+#include "platform/core/threads.h"
+#include "settings/settings.h"
+#include "settings/translate.h"
+
+namespace {
+// Renders the source on its own thread; RenderState is the only hand-over.
+class WorkerThread {
+ public:
+  void Start(IGraphBuilder* graph, std::wstring file) {
+    Join();
+    ComPtr<IGraphBuilder> keep(graph);  // the graph may be closed while it renders
+    thread_ = std::thread([this, keep, file = std::move(file)] {
+      CoInitializeEx(nullptr, 0);
+      result_ = file.empty() ? S_OK : keep->RenderFile(file.c_str(), nullptr);
+      Engine().RenderState = 1;
+      CoUninitialize();
+    });
+  }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  HRESULT result() const { return result_.load(); }
+
+ private:
+  std::thread thread_;
+  std::atomic<HRESULT> result_{S_OK};
+};
+
+WorkerThread& Worker() {
+  static WorkerThread worker;
+  return worker;
+}
+
+template <typename T>
+HRESULT QueryGraph(const IID& iid, T** out, const char* call) {
+  HRESULT hr = Graph().pGB->QueryInterface(iid, reinterpret_cast<void**>(out));
+  return FAILED(hr) ? LogFailed(hr, call) : hr;
+}
+
+// Steps 5 to 11: the graph, the two grabbers and the event window.
+HRESULT CreateGraphAndGrabbers() {
+  GraphHandles& g = Graph();
+  HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                reinterpret_cast<void**>(&g.pGB));
+  if (FAILED(hr)) {
+    LogFailed(hr, "::CoCreateInstance(CLSID_FilterGraph, NULL, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, (void**)&pGB)");
+    ShowMessageDlg(translate("Cannot create filter graph. Please install DirectX 8.0 or above"), MsgKind::Error, mbOK);
+    return hr;
+  }
+  if (AppSettings().dbg > 0) AddGraphToRot(g.pGB, &Engine().RotCookie);
+  hr = CoCreateInstance(CLSID_VxVideoGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                        reinterpret_cast<void**>(&g.pVxGrabberBaseFilter_Video));
+  if (FAILED(hr))
+    LogFailed(hr, "::CoCreateInstance(CLSID_VxVideoGrabber, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (LPVOID *)&pVxGrabberBaseFilter_Video)");
+  if (SUCCEEDED(hr)) {
+    hr = CoCreateInstance(CLSID_VxGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                          reinterpret_cast<void**>(&g.pVxGrabberBaseFilter_Audio));
+    if (FAILED(hr))
+      LogFailed(hr, "::CoCreateInstance(CLSID_VxGrabber, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter, (LPVOID *)&pVxGrabberBaseFilter_Audio)");
+  }
+  if (FAILED(hr)) {
+    ShowMessageDlg(translate("Component not found. Please re-install the application"), MsgKind::Error, mbOK);
+    return hr;
+  }
+  if (FAILED(hr = g.pGB->AddFilter(g.pVxGrabberBaseFilter_Video, L"Video Grabber")))
+    return LogFailed(hr, "pGB->AddFilter(pVxGrabberBaseFilter_Video,L\"Video Grabber\")");
+  if (FAILED(hr = g.pGB->AddFilter(g.pVxGrabberBaseFilter_Audio, L"Audio Grabber")))
+    return LogFailed(hr, "pGB->AddFilter(pVxGrabberBaseFilter_Audio,L\"Audio Grabber\")");
+  if (FAILED(hr = g.pVxGrabberBaseFilter_Video->QueryInterface(IID_IVxVideoGrabber,
+                                                              reinterpret_cast<void**>(&g.pVxGrabber_Video))))
+    return LogFailed(hr, "pVxGrabberBaseFilter_Video->QueryInterface(IID_IVxVideoGrabber, (void**)&pVxGrabber_Video)");
+  if (FAILED(hr = g.pVxGrabberBaseFilter_Audio->QueryInterface(IID_IVxGrabber,
+                                                              reinterpret_cast<void**>(&g.pVxGrabber_Audio))))
+    return LogFailed(hr, "pVxGrabberBaseFilter_Audio->QueryInterface(IID_IVxGrabber, (void**)&pVxGrabber_Audio)");
+  AM_MEDIA_TYPE mt{};
+  mt.majortype = MEDIATYPE_Audio;
+  if (FAILED(hr = g.pVxGrabber_Audio->SetAcceptedMediaType(&mt)))
+    return LogFailed(hr, "pVxGrabber_Audio->SetAcceptedMediaType(&mt)");
+  if (FAILED(hr = QueryGraph(IID_IMediaEventEx, &g.pMediaEvent,
+                             "pGB->QueryInterface(IID_IMediaEvent, (void **)&pMediaEvent)")))
+    return hr;
+  hr = g.pMediaEvent->SetNotifyWindow(reinterpret_cast<OAHWND>(Engine().hMainFrame), WM_GRAPHNOTIFY, 0);
+  if (FAILED(hr)) return LogFailed(hr, "pMediaEvent->SetNotifyWindow((OAHWND) hMainFrame, WM_GRAPHNOTIFY, 0)");
+  return S_OK;
+}
+
+// Step 12: the window keeps working while the file renders.
+void RenderOnWorker() {
+  EngineState& e = Engine();
+  Worker().Start(Graph().pGB, e.SourceFile);
+  while (e.RenderState == 0) {
+    Sleep(180);
+    ProcessPendingMessages();
+  }
+  Sleep(10);
+  if (FAILED(Worker().result()))
+    WriteLog("FAILED(hr=0x%x) in pGB->RenderFile(%s)\n", static_cast<unsigned>(Worker().result()),
+             e.SourcePath.c_str());
+}
+
+// Step 15.
+HRESULT QueryControlInterfaces() {
+  GraphHandles& g = Graph();
+  HRESULT hr;
+  if (FAILED(hr = QueryGraph(IID_IBasicAudio, &g.pBasicAudio,
+                             "pGB->QueryInterface(IID_IBasicAudio, (void **)&pBasicAudio)")))
+    return hr;
+  if (FAILED(hr = QueryGraph(IID_IMediaControl, &g.pMediaControl,
+                             "pGB->QueryInterface(IID_IMediaControl, (void **)&pMediaControl)")))
+    return hr;
+  if (FAILED(hr = QueryGraph(IID_IMediaSeeking, &g.pMediaSeeking,
+                             "pGB->QueryInterface(IID_IMediaSeeking, (void **)&pMediaSeeking)")))
+    return hr;
+  if (FAILED(hr = QueryGraph(IID_IMediaFilter, &g.pMediaFilter,
+                             "pGB->QueryInterface(IID_IMediaFilter, (void**)&pMediaFilter)")))
+    return hr;
+  return QueryGraph(IID_IMediaPosition, &g.pMediaPosition,
+                    "pGB->QueryInterface(IID_IMediaPosition, (void **)&pMediaPosition)");
+}
+
+// Step 21: the video window inside the video panel.
+HRESULT SetUpVideoWindow() {
+  GraphHandles& g = Graph();
+  EngineState& e = Engine();
+  HRESULT hr;
+  if (FAILED(hr = QueryGraph(IID_IVideoWindow, &g.pVideoWindow,
+                             "pGB->QueryInterface(IID_IVideoWindow, (void **)&pVideoWindow)")))
+    return hr;
+  IVideoWindow* w = g.pVideoWindow;
+  const OAHWND movie = reinterpret_cast<OAHWND>(e.hMovieWnd);
+  if (FAILED(hr = w->put_Owner(movie)))
+    return LogFailed(hr, "pVideoWindow->put_Owner((OAHWND)MainFrame->Panel1->Handle)");
+  if (FAILED(hr = w->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN)))
+    return LogFailed(hr, "pVideoWindow->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN)");
+  if (FAILED(hr = w->put_MessageDrain(movie)))
+    return LogFailed(hr, "pVideoWindow->put_MessageDrain((OAHWND) hMovieWnd)");
+  if (FAILED(hr = w->SetWindowPosition(0, 0, e.Movie_wndWidth, e.Movie_wndHeight)))
+    return LogFailed(hr, "pVideoWindow->SetWindowPosition(0, 0, Movie_wndWidth, Movie_wndHeight)");
+  if (FAILED(hr = w->put_Visible(OATRUE))) return LogFailed(hr, "pVideoWindow->put_Visible(OATRUE)");
+  if (FAILED(hr = w->put_AutoShow(OATRUE))) return LogFailed(hr, "pVideoWindow->put_AutoShow(OATRUE)");
+  return S_OK;
+}
+
+// Step 23: the position bar and the time label follow the title's length.
+void TakeTitleLength() {
+  IMediaPosition* mp = Graph().pMediaPosition;
+  if (!mp) return;
+  REFTIME duration = 0;
+  mp->get_Duration(&duration);
+  const int seconds = static_cast<int>(std::lround(duration));
+  View().SetPositionMax(seconds);
+  View().SetPositionHigh(seconds);
+  FrameState& f = Frame();
+  f.RecordLength = duration;
+  f.TitleLength = duration;
+  const int whole = static_cast<int>(duration);
+  TimeOfDay& t = Engine().TitleTime;
+  t.seconds = whole % 60;
+  t.minutes = whole / 60 % 60;
+  t.hours = whole / 3600;
+  ShowTime();
+}
+
+// Steps 16 to 25, once the file has rendered.
+HRESULT FinishBuild() {
+  GraphHandles& g = Graph();
+  EngineState& e = Engine();
+  HRESULT hr = QueryControlInterfaces();
+  if (FAILED(hr)) return hr;
+  g.pMediaFilter->SetSyncSource(EngineClock());
+  View().HidePausedFrame();
+  g.pVxGrabber_Video->SetCallback(OnVideoSample);
+  g.pVxGrabber_Audio->SetCallback(OnAudioSample);
+  CheckGraph();
+  e.AudioSourcePresent = !e.bAudioGrabberUnconnected;
+  {
+    CritSecLock lock(CaptureLock());
+    OnVideoTypeChanged(nullptr);
+    OnAudioTypeChanged(nullptr);
+  }
+  if (FAILED(hr = SetUpVideoWindow())) return hr;
+  MakeOutputFilename();
+  Frame().SourceReadiness = 2;
+  View().EnableSaveAsItems(true);
+  TakeTitleLength();
+  ShowGuide(4);
+  View().SetBusyCursor(false);
+  View().RefreshThumbnailArea();
+  View().EnableThumbnailButton(true);
+  return S_OK;
+}
+}  // namespace
+
+void SetSourceFile(const std::string& path) {
+  EngineState& e = Engine();
+  e.SourcePath = path;
+  e.SourceFile = Utf8ToWide(path);
+}
+
+HRESULT LastRenderResult() { return Worker().result(); }
+
+void JoinWorkerThread() { Worker().Join(); }
+
+int RenderSource() {
+  EngineState& e = Engine();
+  GraphHandles& g = Graph();
+  // 1.-2.
+  View().FocusVideoPanel();
+  if (e.RenderState == 0) return 0;
+  e.RenderState = 0;
+  e.bStopTimedOut = false;
+  CloseDVDVolume();
+  // 3.-4.
+  HRESULT hr = S_OK;
+  auto* clock = new CMyClock("vxclk", nullptr, &hr);
+  clock->AddRef();
+  clock->Rate = 1.0f;
+  // A clock left behind by a stop that timed out stays with its graph.
+  if (CMyClock* old = g.clock.exchange(clock)) old->Release();
+  WriteLogLine("");
+  WriteLog("Render ...\n");
+  View().SetBusyCursor(true);
+  ResetPlaybackState();
+  // 5.-11.
+  if (FAILED(hr = CreateGraphAndGrabbers())) {
+    e.RenderState = 1;
+    View().SetBusyCursor(false);
+    return hr;
+  }
+  // 12.-14.
+  RenderOnWorker();
+  if (!g.pGB) return 1;
+  g.pGB->FindFilterByName(L"Video Renderer", &g.pVideoRenderer);
+  if (!g.pVideoRenderer && e.bFirstBuild) {
+    e.bFirstBuild = false;
+    View().SetBusyCursor(false);
+    return 1;
+  }
+  hr = FinishBuild();
+  if (FAILED(hr)) View().SetBusyCursor(false);
+  return hr;
+}

@@ -1,0 +1,158 @@
+#include "engine/playback.h"
+
+#include <cmath>
+
+#include "app/core/diag_log.h"
+#include "app/core/frame_state.h"
+#include "engine/capture_frames.h"
+#include "engine/engine_state.h"
+#include "engine/engine_view.h"
+#include "engine/helper_threads.h"
+#include "engine/sync_state.h"
+
+namespace {
+void SetClockRateAtLeastOne() {
+  if (CMyClock* clock = EngineClock(); clock && clock->Rate < 1.0f) clock->Rate = 1.0f;
+}
+
+// Playing a finished file starts it again.
+void RewindWhenAtEnd() {
+  IMediaPosition* mp = Graph().pMediaPosition;
+  if (!mp) return;
+  REFTIME pos = 0, duration = 0;
+  mp->get_CurrentPosition(&pos);
+  mp->get_Duration(&duration);
+  if (std::fabs(duration - pos) < 0.01) mp->put_CurrentPosition(0);
+}
+
+// Where the paused picture sits in the video panel: the source's aspect at
+// the panel's width, centred, moved up so the crop window stays inside.
+void PlacePausedPicture() {
+  const EngineState& e = Engine();
+  const VideoFormatState& v = CaptureFrames().video;
+  const CropFractions& crop = CaptureFrames().scale.Crop;
+  const int W = e.Movie_wndWidth, H = e.Movie_wndHeight;
+  if (v.AspectX == 0 || v.AspectY == 0) return;
+  const double aspect = static_cast<double>(v.AspectX) / v.AspectY;
+  const int d = static_cast<int>(std::lround(W / (aspect / 1.0)));
+  const int top = (H - d) / 2;
+  const int f = static_cast<int>(std::lround(top + d * crop.top));
+  int g = 0;
+  if (f > 0) g = static_cast<int>(std::lround(d * (crop.bottom - crop.top) + f - H));
+  View().PlacePausedFrame(top - std::max(g, 0), d, W);
+}
+}  // namespace
+
+HRESULT Play() {
+  EngineState& e = Engine();
+  GraphHandles& g = Graph();
+  FrameState& f = Frame();
+  // 1.-2.
+  if (e.RenderState == 0 || e.bVideoGrabberUnconnected) return 0;
+  WriteLog("Play....");
+  e.bFreezeTimeLabel = false;
+  View().HidePausedFrame();
+  if (g.pVideoWindow) g.pVideoWindow->put_Visible(OATRUE);
+  // 3.-4.
+  RewindWhenAtEnd();
+  if (!f.IsRecording) {
+    CaptureLock().Enter();
+    CaptureFrames().PreviewCounter = -1;
+    CaptureLock().Leave();
+    SetClockRateAtLeastOne();
+  }
+  // 5.-6.
+  if (f.PlaybackState != 2 && g.pMediaControl) {
+    HRESULT hr = g.pMediaControl->Run();
+    if (FAILED(hr)) return LogFailed(hr, "pMediaControl->Run()");
+    f.PlaybackState = 2;
+  }
+  if (g.pMediaControl) GraphHelper::RunAndWait(std::make_shared<Movie_Play_Helper>(), 15000);
+  // 7.
+  CMyClock* clock = EngineClock();
+  if (!f.IsRecording && g.pBasicAudio && clock && clock->Rate == 1.0f) SetVolume(0);
+  if (f.IsRecording) SetVolume(-10000);
+  return 0;
+}
+
+void Pause(int) {
+  EngineState& e = Engine();
+  GraphHandles& g = Graph();
+  FrameState& f = Frame();
+  // 1.-3.
+  if (e.bPausing) {
+    WriteLog("Re-entering pause");
+    return;
+  }
+  if (g.pMediaControl && f.PlaybackState == 2) {
+    e.bFreezeTimeLabel = true;
+    auto helper = std::make_shared<Movie_Pause_Helper>(g.pMediaControl);
+    e.bPausing = true;
+    GraphHelper::RunAndWait(helper, 3000);
+    e.bPausing = false;
+  }
+  if (f.PlaybackState != 1) WriteLog("Pause time out");
+  f.PlaybackState = 1;
+  // 4.-5.
+  PlacePausedPicture();
+  ShowPausedFrame();
+}
+
+void Stop() {
+  EngineState& e = Engine();
+  GraphHandles& g = Graph();
+  FrameState& f = Frame();
+  // 1.-2.
+  if (e.bStopping) {
+    WriteLog("Re-entering stop");
+    return;
+  }
+  if (!g.pMediaControl || f.PlaybackState == 0) return;
+  // 3.
+  if (f.PlaybackState == 1 || f.PlaybackState == 2) {
+    if (CMyClock* clock = EngineClock()) clock->Rate = 1.0f;
+    Sleep(500);
+    Sleep(50);
+    auto helper = std::make_shared<Movie_Stop_Helper>(g.pMediaControl);
+    e.bStopping = true;
+    GraphHelper::RunAndWait(helper, 6500);
+    e.bStopping = false;
+    if (f.PlaybackState != 0) {
+      WriteLog("Stop time out");
+      e.bStopTimedOut = true;
+    }
+    f.PlaybackState = 0;
+  }
+  // 4.-5.
+  if (!e.bStopTimedOut && g.pMediaPosition) g.pMediaPosition->put_CurrentPosition(0);
+  CritSecLock lock(CaptureLock());
+  Sync().LastVideoTime = 0.0;
+  Sync().SampleStartTime = 0.0;
+}
+
+void SetVolume(long volume) {
+  GraphHelper::RunAndWait(std::make_shared<SetVolume_Helper>(Graph().pBasicAudio, volume), 800);
+}
+
+void ShowPausedFrame() { View().ShowPausedFrame(); }
+
+void ResetPlaybackState() {
+  EngineState& e = Engine();
+  FrameState& f = Frame();
+  // 1.-2.
+  ResetSyncState();
+  f.IsRecording = false;
+  f.ManualStop = false;
+  f.RecordStartSec = 0;
+  {
+    CritSecLock lock(CaptureLock());
+    CaptureFrames().video.bFixedFrameTime = false;
+  }
+  e.TitleTime = TimeOfDay();
+  e.CurrentTime = TimeOfDay();
+  // 3.-4.
+  if (CMyClock* clock = EngineClock()) clock->Rate = 1.0f;
+  View().HideStartLogo();
+  View().HidePausedFrame();
+  View().SetProgressStatus("");
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Transport on the built graph. Every graph call that can block runs on a
+// one-shot helper thread that the user-interface thread waits for with a
+// fixed time-out, so a graph held up inside the callbacks cannot freeze the
+// window.
+#include <string>
+
+#include "platform/dshow/dshow.h"
+
+HRESULT Play();
+void Pause(int ignored = 0);
+void Stop();
+// Hundredths of a decibel: 0 full, -10000 silent.
+void SetVolume(long volume);
+
+// The paused picture, shown over the video panel.
+void ShowPausedFrame();
+
+// Per-source reset at the start of every build.
+void ResetPlaybackState();
+
+// The position bar and the labels.
+void ShowPosition(int seconds);
+void ShowStartPoint(int seconds);
+void ShowTime();
+void ShowTimeOf(int seconds);
+
+// "%d:%02d:%02d" of whole seconds.
+std::string TimeText(int seconds);

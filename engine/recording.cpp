@@ -1,0 +1,236 @@
+#include "engine/recording.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "app/core/diag_log.h"
+#include "app/core/frame_state.h"
+#include "app/core/message_dlg.h"
+#include "encode/encoder_params.h"
+#include "encode/encoder_threads.h"
+#include "encode/recording_encoder.h"
+#include "engine/capture_frames.h"
+#include "engine/engine_state.h"
+#include "engine/engine_view.h"
+#include "engine/playback.h"
+#include "engine/sync_state.h"
+#include "profiles/profile.h"
+#include "settings/settings.h"
+#include "settings/settings_store.h"
+#include "settings/translate.h"
+
+namespace {
+bool HasSeveralProcessorsForEncoding() { return Frame().ProcessorCount >= 2; }
+
+const char* CodecName() {
+  const CProfile* p = Frame().CurrentProfile;
+  if (p && IsWindowsMediaProfile(*p)) return "WMV8";
+  const DWORD fcc = AppSettings().fccHandler;
+  if (fcc == kFourccXvid) return "Xvid";
+  if (fcc == kFourccDivx) return "DivX";
+  return "???";
+}
+
+// A conversion that could never make progress is refused up front: without
+// a connected video grabber or a running graph no frame would ever arrive.
+bool SourceCanConvert() {
+  if (Graph().pMediaControl && !Engine().bVideoGrabberUnconnected) return true;
+  WriteLog("**** VideoGrabber not connected ****");
+  ShowMessageDlg(translate("Video cannot be played.\nPlease use \"Video Converter (Batch Mode)\" to convert this file."),
+                 MsgKind::Information, mbOK);
+  return false;
+}
+
+bool IsDefaultCrop(const CropFractions& c) {
+  return c.left == 0 && c.right == 1 && c.top == 0 && c.bottom == 1;
+}
+
+// The capture path's scaling for this conversion (step 6).
+void SetUpScaling() {
+  CritSecLock lock(CaptureLock());
+  CaptureFrameState& c = CaptureFrames();
+  ScaleSettings& s = c.scale;
+  const EncoderParams& p = EncParams();
+  s.TargetWidth = p.width;
+  s.TargetHeight = p.height;
+  s.Crop = Frame().CropRect;
+  s.FilterSwitch = 0;
+  s.FilterStrength = 1.0;
+  s.BrightnessOffset = AppSettings().brightnessA;
+  s.BrightnessGain = AppSettings().brightnessB;
+  s.NeedResize = !(p.width == c.video.MagnitudeWidth && p.height == c.video.MagnitudeHeight && IsDefaultCrop(s.Crop) &&
+                   s.FilterSwitch == 0 && s.FilterStrength == 1.0);
+  c.OutputValid = false;
+  WriteLog("NeedResize=%d", s.NeedResize ? 1 : 0);
+}
+
+// The output path's extension follows the output format when it names
+// another container (".MP4" stays as it is for MP4).
+void MatchOutputExtension() {
+  const std::string path = Frame().GetOutputPath();
+  const std::string want = OutputFormatExtension(Frame().OutputFormat);
+  const auto dot = path.rfind('.');
+  std::string ext = dot == std::string::npos ? "" : path.substr(dot + 1);
+  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  if (!want.empty() && ext != want) UpdateOutputExtension();
+}
+
+void LogRecordingStart() {
+  const FrameState& f = Frame();
+  const EncoderParams& p = EncParams();
+  WriteLog("Recording...pass %d/%d  audio_bitrate=%d  video_bitrate=%f  fps=%.3f %dx%d codec=%s start=%d end=%d",
+           f.CurrentPass, f.PassCount, p.audioKbps, p.videoKbps, p.frameRate, p.width, p.height, CodecName(),
+           f.RecordStartSec, f.RecordEndSec);
+}
+
+// Step 12: both passes begin at the same place.
+void PositionForPass() {
+  const FrameState& f = Frame();
+  EngineState& e = Engine();
+  IMediaPosition* mp = Graph().pMediaPosition;
+  if (f.PassCount != 2 || !mp) return;
+  if (f.CurrentPass == 1) {
+    mp->put_CurrentPosition(e.RecordStartSecond);
+    return;
+  }
+  e.bIgnoreGraphEvents = true;
+  mp->put_CurrentPosition(e.RecordStartSecond);
+  HandleGraphEvents();
+  e.bIgnoreGraphEvents = false;
+}
+
+void ResetRecordingFlags() {
+  Frame().IsRecording = false;
+  Engine().bRecordingFirstSample = false;
+}
+
+// Step 4 of the stop: the encoding threads finish what was delivered.
+void DrainEncoderThreads() {
+  if (!EncoderThreadsRunning()) return;
+  View().SetBusyCursor(true);
+  if (!StopEncoderThreads()) WriteLog("Thread timeout");
+  WriteLog("Thread stopped");
+  View().SetBusyCursor(false);
+}
+
+// Step 6 of the stop after pass 1: pass 2 over the same range.
+void StartSecondPass() {
+  FrameState& f = Frame();
+  EngineView& v = View();
+  f.CurrentPass = 2;
+  WriteCodecPassHint();
+  const int end = v.PositionLow();
+  v.SetPositionLow(Engine().RecordStartSecond);
+  v.SetPositionHigh(end);
+  StartRecording();
+}
+
+void ShowIdleWindow() {
+  EngineView& v = View();
+  WriteLog("...");
+  v.EnableSourceButton(true);
+  WriteLog("...");
+  ShowGuide(6);
+  v.EnableTransportButtons(true);
+  v.SetConvertCaption("Convert");
+  if (Graph().pBasicAudio) SetVolume(0);
+  for (int i = 0; i < 40; ++i) {
+    ProcessPendingMessages();
+    Sleep(10);
+  }
+}
+
+void RaiseFileNumber() {
+  Settings& s = AppSettings();
+  ++s.fileNumber;
+  WriteSettingInt("OutputConfig", "file_number", s.fileNumber);
+}
+}  // namespace
+
+bool StartRecording() {
+  FrameState& f = Frame();
+  EngineState& e = Engine();
+  EngineView& v = View();
+  // 1.-3.
+  const int stateBefore = f.PlaybackState;
+  if (f.CurrentPass != 2) Pause();
+  if (!f.CurrentProfile) {
+    ShowMessageDlg(translate("No profile selected"), MsgKind::Information, mbOK);
+    return false;
+  }
+  if (!SourceCanConvert()) return false;
+  LoadEncoderParameters();
+  // 4.-5.
+  if (std::string(ReadSettingText("OutputConfig\\LastOutput", "")).empty()) v.AskDefaultOutputFolder();
+  WriteCodecPassHint();
+  MatchOutputExtension();
+  const int r = OpenOutput(true);
+  // 6.-7.
+  SetUpScaling();
+  if (r != 0) {
+    ResetRecordingFlags();
+    if (stateBefore == 2) Play();
+    return r >= 0;
+  }
+  // 8.-10.
+  if (AppSettings().disableScreensaver) DisableScreenSaver();
+  v.EnableOutputSettingsMenu(false);
+  v.SetPointLabelsVisible(false);
+  v.EnableSourceButton(false);
+  v.RepaintWindow();
+  ShowGuide(5);
+  if (Graph().pBasicAudio) SetVolume(-10000);
+  LogRecordingStart();
+  // 11.-13.
+  e.RecordStartSecond = v.PositionLow();
+  PositionForPass();
+  if (Graph().pBasicAudio) SetVolume(-10000);
+  // 14.-15.
+  Deliver = DeliverInline;
+  f.IsRecording = true;
+  e.bRecordingFirstSample = true;
+  if (HasSeveralProcessorsForEncoding()) StartEncoderThreads();
+  // 16.
+  WriteLog("%%%%%%%%%%%%%% bRecordingFirstSample=true");
+  e.RecordStartTick = GetTickCount();
+  e.ThumbnailTaken = false;
+  Play();
+  return true;
+}
+
+void StopRecording() {
+  FrameState& f = Frame();
+  if (!f.IsRecording) return;
+  // 1.-2.
+  if (CMyClock* clock = EngineClock()) {
+    clock->Rate = 1.0f;
+    clock->GetPrivateTime();
+  }
+  Sleep(25);
+  Pause();
+  Sleep(100);
+  CaptureLock().Enter();
+  CaptureLock().Leave();
+  ResetRecordingFlags();
+  // 3.-5.
+  if (AppSettings().disableScreensaver) RestoreScreenSaver();
+  View().EnableOutputSettingsMenu(true);
+  WriteLog("StopRecording()");
+  DrainEncoderThreads();
+  EndOutput();
+  // 6.
+  if (f.PassCount == 2) {
+    if (f.CurrentPass == 1) {
+      StartSecondPass();
+      return;
+    }
+    f.CurrentPass = 1;
+    WriteCodecPassHint();
+  }
+  // 7.-10.
+  ShowIdleWindow();
+  RaiseFileNumber();
+  View().ShowFinishedRecording();
+  MakeOutputFilename();
+  WriteLog("AvgFramesBuffered=%.2f", GetEncoderCounters().queueAverage);
+}

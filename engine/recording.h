@@ -1,0 +1,27 @@
+#pragma once
+// Start and stop of a conversion ("recording"), the second pass, the graph's
+// events and the banner above the video panel.
+#include <string>
+
+// Starts a conversion (or its second pass) of the open source with the
+// selected profile. True when it runs.
+bool StartRecording();
+// Ends the conversion: drains the encoder, ends the output, starts the
+// second pass when one is due, else shows the finished notice.
+void StopRecording();
+
+// Drains the graph's event queue (on WM_GRAPHNOTIFY).
+int HandleGraphEvents();
+int OnGraphEvent(long code, long param1, long param2);
+
+// Takes the target size, rates and crop from the selected profile.
+void LoadEncoderParameters();
+// The default output name for the open source ("M4V%05d.MP4" or
+// "MAQ%05d.MP4" with the file number, in the output folder).
+void MakeOutputFilename();
+
+// The banner: 4 ready with the title length, 5 recording, else "Video Panel".
+void ShowGuide(int code);
+
+void DisableScreenSaver();
+void RestoreScreenSaver();

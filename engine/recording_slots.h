@@ -1,0 +1,20 @@
+#pragma once
+// The conversion side of the video callback, run with the capture lock held:
+// the first sample of a pass, large gaps, writing or skipping the picture
+// over the output frame slots with exactly each slot's audio, part files,
+// pacing of the clock and the wait for lagging 8-bit audio.
+#include <cstdint>
+
+#include "platform/core/threads.h"
+
+struct VideoTiming {
+  double start = 0.0;  // the sample's own start time, seconds
+  double t1 = 0.0;     // start, possibly moved onto the previous frame's grid
+  double t2e = 0.0;    // effective end
+  double entryClock = 0.0;  // clock reading when the callback began, 100-ns units
+};
+
+void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::uint8_t* sample);
+
+// Bytes of audio of one output frame slot: AudioRate x AudioFrameBytes / fps.
+double SlotBytes();
