@@ -1,0 +1,7 @@
+# The transfer window and its file lists, on the offscreen Qt platform.
+if(CORVANE_GUI)
+  corvane_test(test_shell_list_view SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_shell_list_view.cpp
+    LIBS corvane_transfer_ui)
+  corvane_test(test_transfer_form SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_transfer_form.cpp
+    LIBS corvane_transfer_ui Qt6::Test)
+endif()
