@@ -37,7 +37,7 @@ CaptureFrameState& CaptureFrames() {
 namespace {
 void TakeFrameTime(VideoFormatState& v, REFERENCE_TIME avgTimePerFrame) {
   const double t = avgTimePerFrame * 1e-7;
-  v.ActualFrameTime = v.AverageFrameTime = v.SlowAverageFrameTime = t;
+  v.ActualFrameTime = v.AverageFrameTime = v.SlowAverageFrameTime = v.NominalFrameTime = t;
   if (t > 0.0166 && t <= 0.1) {
     v.bFixedFrameTime = true;
     v.FixedFrameTime = static_cast<float>(t);

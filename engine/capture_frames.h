@@ -21,6 +21,7 @@ struct VideoFormatState {
   // Seconds; refined per frame by the sync code and bounded by the window's
   // speed supervision on the user-interface thread.
   SharedValue<double> ActualFrameTime = 0.0;
+  double NominalFrameTime = 0.0;          // the type's own frame time
   double AverageFrameTime = 0.0;
   double SlowAverageFrameTime = 0.0;
   bool bFixedFrameTime = false;

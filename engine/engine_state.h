@@ -69,7 +69,6 @@ struct EngineState {
   bool bIgnoreGraphEvents = false;
   int RecordStartSecond = 0;
   std::atomic<DWORD> RecordStartTick{0};
-  std::atomic<bool> ThumbnailTaken{false};
   int DeviceCode = 0;         // 0 PSP, 1 iPod
   std::string ScreenSaveActive;  // remembered while a conversion disables the screen saver
 

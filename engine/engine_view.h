@@ -38,7 +38,9 @@ class EngineView {
   virtual void SetTimeLabel(const std::string& text) = 0;
   // left is the label's new left edge, or -1 to leave it where it is.
   virtual void ShowStartPointLabel(const std::string& caption, int left) = 0;
-  virtual void ShowEndPointLabel(const std::string& caption, int left) = 0;
+  // right is where the label's right edge goes (the view subtracts the
+  // label's width), or -1 to leave it where it is.
+  virtual void ShowEndPointLabel(const std::string& caption, int right) = 0;
   virtual void SetPointLabelsVisible(bool visible) = 0;
   // The progress line (ProgressStatus) and the progress bar (0 to 100).
   virtual void SetProgressStatus(const std::string& text) = 0;

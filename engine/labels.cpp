@@ -30,6 +30,26 @@ std::string TimeText(int seconds) {
   return text;
 }
 
+std::string StartPointCaption(int seconds) {
+  const TimeOfDay t = Split(seconds);
+  char caption[64];
+  if (seconds >= 3600)
+    std::snprintf(caption, sizeof(caption), "<-%d:%02d:%02d (start point) ", t.hours, t.minutes, t.seconds);
+  else
+    std::snprintf(caption, sizeof(caption), "<-%d:%02d (start point) ", seconds / 60, t.seconds);
+  return caption;
+}
+
+std::string EndPointCaption(int seconds) {
+  const TimeOfDay t = Split(seconds);
+  char caption[64];
+  if (seconds >= 3600)
+    std::snprintf(caption, sizeof(caption), " (stop point) %d:%02d:%02d->", t.hours, t.minutes, t.seconds);
+  else
+    std::snprintf(caption, sizeof(caption), " (stop point) %d:%02d->", seconds / 60, t.seconds);
+  return caption;
+}
+
 void ShowPosition(int seconds) {
   EngineView& v = View();
   if (v.IsDraggingPosition()) return;
@@ -42,14 +62,8 @@ void ShowStartPoint(int seconds) {
   FrameState& f = Frame();
   if (f.IsRecording || f.SourceReadiness != 2) return;
   EngineView& v = View();
-  const TimeOfDay t = Split(seconds);
-  char caption[64];
-  if (seconds >= 3600)
-    std::snprintf(caption, sizeof(caption), "<-%d:%02d:%02d (start point) ", t.hours, t.minutes, t.seconds);
-  else
-    std::snprintf(caption, sizeof(caption), "<-%d:%02d (start point) ", seconds / 60, t.seconds);
   const int max = v.PositionMax();
-  v.ShowStartPointLabel(caption, max > 0 ? seconds * (v.PositionBarWidth() - 18) / max + v.PositionBarLeft() + 9 : -1);
+  v.ShowStartPointLabel(StartPointCaption(seconds), max > 0 ? seconds * (v.PositionBarWidth() - 18) / max + v.PositionBarLeft() + 9 : -1);
   f.RecordLength = f.RecordEndSec - f.RecordStartSec;
   v.RefreshSizeEstimate();
 }

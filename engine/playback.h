@@ -27,3 +27,6 @@ void ShowTimeOf(int seconds);
 
 // "%d:%02d:%02d" of whole seconds.
 std::string TimeText(int seconds);
+// The captions of the start-point and stop-point labels.
+std::string StartPointCaption(int seconds);
+std::string EndPointCaption(int seconds);

@@ -1,5 +1,6 @@
 #include "engine/recording.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -18,6 +19,7 @@
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 #include "settings/translate.h"
+#include "transfer/thumbnail.h"
 
 namespace {
 bool HasSeveralProcessorsForEncoding() { return Frame().ProcessorCount >= 2; }
@@ -97,6 +99,11 @@ void PositionForPass() {
   mp->put_CurrentPosition(e.RecordStartSecond);
   HandleGraphEvents();
   e.bIgnoreGraphEvents = false;
+}
+
+void SetRangeLength(int seconds) {
+  CritSecLock lock(CaptureLock());
+  Sync().RangeLength = std::max(seconds, 0);
 }
 
 void ResetRecordingFlags() {
@@ -183,6 +190,8 @@ bool StartRecording() {
   LogRecordingStart();
   // 11.-13.
   e.RecordStartSecond = v.PositionLow();
+  // A stop point at the end of the title means the whole rest of the file.
+  SetRangeLength(f.RecordEndSec < v.PositionMax() ? f.RecordEndSec - e.RecordStartSecond : 0);
   PositionForPass();
   if (Graph().pBasicAudio) SetVolume(-10000);
   // 14.-15.
@@ -193,7 +202,7 @@ bool StartRecording() {
   // 16.
   WriteLog("%%%%%%%%%%%%%% bRecordingFirstSample=true");
   e.RecordStartTick = GetTickCount();
-  e.ThumbnailTaken = false;
+  ClearThumbnailMade();
   Play();
   return true;
 }

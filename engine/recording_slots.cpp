@@ -264,6 +264,14 @@ void WaitForLaggingAudio(CritSecLock& lock) {
 
 double SlotBytes() { return static_cast<double>(Fmt().AudioRate) * Fmt().AudioFrameBytes / Fps(); }
 
+namespace {
+// True when the next slot would begin past the end of the range.
+bool RangeComplete() {
+  const SyncState& s = Sync();
+  return s.RangeLength > 0 && s.ExpectedSampleTime - s.SampleStartTime >= s.RangeLength - 0.5 / Fps();
+}
+}  // namespace
+
 void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::uint8_t* sample) {
   SyncState& s = Sync();
   const double fps = Fps();
@@ -274,7 +282,7 @@ void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::
   RemoveLargeGap(timing.t1);
   // 4.-5.
   bool written = false;
-  if (s.ExpectedSampleTime + 1 / fps > timing.t2e) {
+  if (s.ExpectedSampleTime + 1 / fps > timing.t2e || RangeComplete()) {
     if (DebugLevel() >= 20)
       WriteLog("Skip this frame: t1:%.4f - t2:%.4f;  Expected sample time:%.8f", timing.t1, timing.t2e,
                s.ExpectedSampleTime);
@@ -285,7 +293,7 @@ void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::
     const std::uint8_t* frame = ScaleFrame(sample);
     do {
       FillSlot(frame);
-    } while (s.ExpectedSampleTime + 1 / fps < timing.t2e);
+    } while (s.ExpectedSampleTime + 1 / fps < timing.t2e && !RangeComplete());
     written = true;
   }
   // 6.-8.

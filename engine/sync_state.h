@@ -49,6 +49,10 @@ struct SyncState {
   double PrevVideoStart = 0.0;
   SharedValue<double> RecordStartPosition = 0.0;
   int Slowdown = 0;
+  // Seconds of source the conversion covers from its first picture (the
+  // range on the position bar); 0 for no limit. Slots beyond it are not
+  // written, so the output holds exactly the range.
+  double RangeLength = 0.0;
   SharedValue<int> FrameCounter = 0;
   double PrevAudioStart = -1.0;           // negative: none yet
   std::vector<std::int16_t> widened;      // 8-bit samples widened to 16 bits
