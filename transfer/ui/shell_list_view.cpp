@@ -258,12 +258,7 @@ void TTeCustomShellListView::keyPressEvent(QKeyEvent* event) {
   QTableView::keyPressEvent(event);
 }
 
-void TTeCustomShellListView::dragEnterEvent(QDragEnterEvent* event) {
-  if (OnDragOver && OnDragOver(event->source()))
-    event->acceptProposedAction();
-  else
-    event->ignore();
-}
+void TTeCustomShellListView::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void TTeCustomShellListView::dragMoveEvent(QDragMoveEvent* event) {
   if (OnDragOver && OnDragOver(event->source()))
