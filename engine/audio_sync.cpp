@@ -82,10 +82,12 @@ long long PlaceSample(const AudioSample& a) {
   if (e > 0) {
     long long o = NearestSampleFrame((a.t1 - s.audio_buffer_start_time) * rate) * fb;
     if (std::llabs(s.audio_buffer_i - o) <= rate * 0.04 * fb) o = s.audio_buffer_i;
-    o = std::clamp<long long>(o, 0, kHeldAudioBytes);
+    // What would lie before the buffer's start is not kept.
+    const long long skip = std::min<long long>(std::max<long long>(-o, 0), a.len);
+    o = std::min<long long>(std::max<long long>(o, 0), kHeldAudioBytes);
     // A sample placed after a gap leaves silence behind it, not old audio.
     s.audio.Zero(s.audio_buffer_i, static_cast<int>(o));
-    const int stored = StoreSamples(static_cast<int>(o), a.data, a.len);
+    const int stored = StoreSamples(static_cast<int>(o), a.data + skip, a.len - static_cast<int>(skip));
     s.audio_buffer_i = std::max<int>(s.audio_buffer_i, static_cast<int>(o) + stored);
   }
   return e;
