@@ -9,6 +9,9 @@
 #include "tests/support/qt_test_app.h"
 #include "tests/support/test_support.h"
 
+// Fontconfig keeps its configuration for the life of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace {
 namespace fs = std::filesystem;
 

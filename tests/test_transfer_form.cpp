@@ -26,6 +26,9 @@
 #include "transfer/title_patch.h"
 #include "transfer/ui/shell_list_view.h"
 
+// Fontconfig keeps its configuration for the life of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace {
 namespace fs = std::filesystem;
 
