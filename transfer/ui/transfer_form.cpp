@@ -499,6 +499,8 @@ void TTransferForm::FillEmpty() {
   Series1->clear();
   QPieSlice* slice = Series1->append(QStringLiteral("None "), 0.0);
   slice->setColor(palette().color(QPalette::Button));
+  // An empty slice would still draw its edge as a line from the centre.
+  slice->setPen(Qt::NoPen);
   pieLegend_->setText(LegendText(Series1));
 }
 
