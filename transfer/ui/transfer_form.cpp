@@ -18,6 +18,8 @@
 #include <QResizeEvent>
 #include <QShowEvent>
 #include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QToolButton>
 
 #include <algorithm>
@@ -91,6 +93,23 @@ QString LegendText(QPieSeries* series) {
   return lines.join(QStringLiteral("<br>"));
 }
 
+// Volume paths are long; the drive list shows both ends of the chosen one.
+class MiddleElidingComboBox : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const QRect text = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideMiddle, text.width());
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+  }
+};
+
 std::string ProgramFolder() {
   return Frame().ProgramFolder.empty() ? ExecutableFolder() : Frame().ProgramFolder;
 }
@@ -150,13 +169,14 @@ void TTransferForm::BuildPanels() {
   static_cast<QFrame*>(TePanel2)->setFrameShape(QFrame::StyledPanel);
   btnDetectPSP = Named(new QPushButton(QStringLiteral("Detect PSP"), TePanel2), "btnDetectPSP");
   TeLabel3 = Named(new QLabel(QStringLiteral("PSP Detected"), TePanel2), "TeLabel3");
-  PSPDriveCombo = Named(new QComboBox(TePanel2), "PSPDriveCombo");
+  PSPDriveCombo = Named(new MiddleElidingComboBox(TePanel2), "PSPDriveCombo");
   PSPDriveCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   PSPDriveCombo->setMinimumContentsLength(8);
   // The long volume paths are in the drop-down and the tool tip; the pie
   // and its legend get the rest of the panel.
-  btnDetectPSP->setMaximumWidth(140);
-  PSPDriveCombo->setMaximumWidth(140);
+  btnDetectPSP->setMaximumWidth(150);
+  PSPDriveCombo->setMinimumWidth(130);
+  PSPDriveCombo->setMaximumWidth(150);
   Series1 = Named(new QPieSeries(), "Series1");
   auto* chart = new QChart;
   chart->addSeries(Series1);
