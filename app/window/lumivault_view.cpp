@@ -1,0 +1,192 @@
+// The engine's view of the main window: what the engine may change, done
+// with the window's widgets.
+#include <QAction>
+#include <QIcon>
+#include <algorithm>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include "app/core/diag_log.h"
+#include "app/core/frame_state.h"
+#include "app/window/finished_recording.h"
+#include "app/window/ask_default_output_folder.h"
+#include "app/window/lumivault_form.h"
+#include "app/window/range_bar.h"
+#include "app/window/screen_covers.h"
+#include "app/window/screen_image.h"
+#include "app/window/video_panel.h"
+
+int TLumivaultForm::PositionMax() { return PositionRangeBar->Max(); }
+
+void TLumivaultForm::SetPositionMax(int seconds) {
+  RangeBar::QuietScope quiet(*PositionRangeBar);
+  PositionRangeBar->SetMax(seconds);
+}
+
+int TLumivaultForm::PositionLow() { return PositionRangeBar->Low(); }
+
+void TLumivaultForm::SetPositionLow(int seconds) {
+  RangeBar::QuietScope quiet(*PositionRangeBar);
+  PositionRangeBar->SetLow(seconds);
+}
+
+void TLumivaultForm::MovePositionLow(int seconds) {
+  {
+    RangeBar::QuietScope quiet(*PositionRangeBar);
+    PositionRangeBar->SetLow(seconds);
+  }
+  PositionRangeBarLowChange();
+}
+
+int TLumivaultForm::PositionHigh() { return PositionRangeBar->High(); }
+
+void TLumivaultForm::SetPositionHigh(int seconds) {
+  // The handler runs even when the thumb was already there, so that the
+  // stop point and its label always follow the call.
+  {
+    RangeBar::QuietScope quiet(*PositionRangeBar);
+    PositionRangeBar->SetHigh(seconds);
+  }
+  PositionRangeBarHighChange();
+}
+
+bool TLumivaultForm::IsDraggingPosition() { return PositionRangeBar->IsMouseDown(); }
+
+void TLumivaultForm::RunPositionHighChange() { PositionRangeBarHighChange(); }
+
+int TLumivaultForm::PositionBarLeft() { return PositionRangeBar->x(); }
+
+int TLumivaultForm::PositionBarWidth() { return PositionRangeBar->width(); }
+
+void TLumivaultForm::SetTimeLabel(const std::string& text) { TimeLabel->setText(QString::fromStdString(text)); }
+
+void TLumivaultForm::ShowStartPointLabel(const std::string& caption, int left) {
+  StartPoint_label->setText(QString::fromStdString(caption));
+  StartPoint_label->adjustSize();
+  if (left >= 0) StartPoint_label->move(left, StartPoint_label->y());
+  StartPoint_label->raise();
+}
+
+void TLumivaultForm::ShowEndPointLabel(const std::string& caption, int right) {
+  EndPoint_label->setText(QString::fromStdString(caption));
+  EndPoint_label->adjustSize();
+  if (right >= 0) EndPoint_label->move(right - EndPoint_label->width(), EndPoint_label->y());
+  EndPoint_label->raise();
+}
+
+void TLumivaultForm::SetPointLabelsVisible(bool visible) {
+  StartPoint_label->setVisible(visible);
+  EndPoint_label->setVisible(visible);
+}
+
+void TLumivaultForm::SetProgressStatus(const std::string& text) {
+  ProgressStatus->setText(QString::fromStdString(text));
+}
+
+void TLumivaultForm::SetProgressBar(int percent) { ProgressBar->setValue(std::clamp(percent, 0, 100)); }
+
+void TLumivaultForm::RefreshSizeEstimate() { UpdateEstimate(); }
+
+void TLumivaultForm::ShowBanner(const std::string& text, long bannerColour, bool) {
+  // The recording transition effects of the themed toolkit have no
+  // counterpart here; the banner changes at once.
+  QPalette pal = BannerPanel->palette();
+  if (bannerColour < 0)
+    pal.setColor(QPalette::Window, palette().color(QPalette::Window));
+  else
+    pal.setColor(QPalette::Window, QColor(bannerColour & 0xFF, (bannerColour >> 8) & 0xFF, (bannerColour >> 16) & 0xFF));
+  BannerPanel->setPalette(pal);
+  TopStatusLabel->setText(QString::fromStdString(text));
+  TopStatusLabel->show();
+}
+
+void TLumivaultForm::FocusVideoPanel() { Panel1->setFocus(); }
+
+void TLumivaultForm::SetBusyCursor(bool busy) {
+  if (busy == busyCursor_) return;
+  busyCursor_ = busy;
+  if (busy) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  else QGuiApplication::restoreOverrideCursor();
+}
+
+void TLumivaultForm::EnableSaveAsItems(bool enabled) {
+  menu_SetOutputPath->setEnabled(enabled);
+  popup_SetOutputPath_menu->setEnabled(enabled);
+}
+
+void TLumivaultForm::EnableOutputSettingsMenu(bool enabled) { menu_OutputSetting->setEnabled(enabled); }
+
+void TLumivaultForm::EnableSourceButton(bool enabled) { OpenDVDButton->setEnabled(enabled); }
+
+void TLumivaultForm::EnableTransportButtons(bool enabled) {
+  PlayButton->setEnabled(enabled);
+  PauseButton->setEnabled(enabled);
+  StopButton->setEnabled(enabled);
+}
+
+void TLumivaultForm::SetConvertCaption(const std::string& caption) {
+  StartRecordingButton->setText(QString::fromStdString(caption));
+  EncodeMenu->setText(QString::fromStdString(caption));
+}
+
+void TLumivaultForm::EnableConvertButton(bool enabled) { StartRecordingButton->setEnabled(enabled); }
+
+void TLumivaultForm::EnableThumbnailButton(bool enabled) { SaveThumbnailBtn->setEnabled(enabled); }
+
+void TLumivaultForm::RefreshThumbnailArea() { SaveThumbnailBtn->update(); }
+
+void TLumivaultForm::ShowThumbnailGlyph(const std::string& bmpPath) {
+  QPixmap glyph(QString::fromStdString(bmpPath));
+  if (glyph.isNull()) {
+    WriteLog("Cannot read the thumbnail picture %s", bmpPath.c_str());
+    return;
+  }
+  SaveThumbnailBtn->setIcon(QIcon(glyph));
+}
+
+void TLumivaultForm::RepaintWindow() { repaint(); }
+
+void TLumivaultForm::HideStartLogo() { Image1->hide(); }
+
+void TLumivaultForm::HidePausedFrame() {
+  PausedScreenPanel->hide();
+  ScreenImage->hide();
+  ScreenImage->resize(0, 0);
+}
+
+void TLumivaultForm::PlacePausedFrame(int top, int height, int width) {
+  // Inside the panel's border, where Panel1 shows the playing video.
+  QRect inner = PausedScreenPanel->contentsRect();
+  ScreenImage->setGeometry(inner.x(), inner.y() + top, width, height);
+}
+
+void TLumivaultForm::ShowPausedFrame() {
+  // The picture is the frame the video renderer presented last, which is
+  // where playback stopped.
+  ScreenImage->SetPicture(Panel1->LastFrame());
+  PausedScreenPanel->show();
+  PausedScreenPanel->raise();
+  ScreenImage->show();
+  ScreenImage->update();
+}
+
+void TLumivaultForm::ShowBlankScreen(bool visible) {
+  if (BlankScreen) BlankScreen->setVisible(visible);
+}
+
+void TLumivaultForm::ShowOptimizing(bool visible) {
+  if (PromptAfterBlankScreen) PromptAfterBlankScreen->setVisible(visible);
+}
+
+void TLumivaultForm::RunTimerStep() { PerformanceMonitorTimer(); }
+
+void TLumivaultForm::AskDefaultOutputFolder() {
+  if (AskDefaultOutputFolderForm) AskDefaultOutputFolderForm->exec();
+}
+
+void TLumivaultForm::ShowFinishedRecording() {
+  if (FinishedRecording) FinishedRecording->exec();
+}

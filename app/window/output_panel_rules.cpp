@@ -1,0 +1,107 @@
+#include "app/window/output_panel_rules.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "settings/settings.h"
+
+std::string HmsText(int seconds) {
+  char text[48];
+  std::snprintf(text, sizeof(text), "%d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
+  return text;
+}
+
+namespace {
+// A negative or overlong time is no range a recording can use.
+int ClampSeconds(long long seconds) {
+  if (seconds < 0) return 0;
+  return seconds > INT_MAX ? INT_MAX : static_cast<int>(seconds);
+}
+}  // namespace
+
+int ParseTimeCell(const std::string& text) {
+  int h = 0, m = 0, s = 0;
+  if (std::sscanf(text.c_str(), "%9d:%9d:%9d", &h, &m, &s) == 3) return ClampSeconds(h * 3600LL + m * 60LL + s);
+  if (std::sscanf(text.c_str(), "%9d:%9d", &m, &s) == 2) return ClampSeconds(m * 60LL + s);
+  if (std::sscanf(text.c_str(), "%9d", &s) == 1) return ClampSeconds(s);
+  return 0;
+}
+
+std::string DurationCellText(int seconds) { return seconds == 0 ? "Full" : HmsText(seconds); }
+
+int LeadingInt(const std::string& text) {
+  long v = std::strtol(text.c_str(), nullptr, 10);
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return static_cast<int>(v);
+}
+
+double LeadingReal(const std::string& text) {
+  double v = std::strtod(text.c_str(), nullptr);
+  return std::isfinite(v) ? v : 0.0;
+}
+
+std::string MbPerMinuteText(int videoKbps, int audioKbps) {
+  double total = static_cast<double>(videoKbps) + audioKbps;
+  char text[64];
+  std::snprintf(text, sizeof(text), "About %.1f MB per minute", total * 60 * 0.125 / 1024);
+  return text;
+}
+
+std::string EstimatedSizeText(double titleSeconds, int videoKbps, int audioKbps) {
+  double total = static_cast<double>(videoKbps) + audioKbps;
+  // Nearest integer with ties to even, as the estimate has always rounded.
+  double mb = std::nearbyint(titleSeconds * total * 0.125 / 1024 + 0.5);
+  char text[64];
+  std::snprintf(text, sizeof(text), "Estimated size: %d MB", mb > INT_MAX ? INT_MAX : static_cast<int>(mb));
+  return text;
+}
+
+std::string PspPictureSize(int sourceWidth, int sourceHeight, const std::string& sizeText,
+                           const std::string& vcodec, const std::string& device, int vcAspect) {
+  // 1. Nothing to fit before a source is known; H.263 has fixed sizes.
+  if (sourceWidth == 0 || vcodec == "h263") return "";
+  // 2. The source's aspect, never narrower than 4:3.
+  double aspect = 4.0 / 3.0;
+  if (sourceHeight > 0) {
+    aspect = static_cast<double>(sourceWidth) / sourceHeight;
+    if (aspect < 1.3333333333333333) aspect = 4.0 / 3.0;
+  }
+  // 3.
+  if (LeadingInt(sizeText) == 0) return "";
+  // 4. Other devices than the PSP may squeeze very wide sources.
+  if (vcAspect != 0 && device != "PSP") {
+    if (vcAspect == 1 && aspect >= 1.9) aspect *= 0.75;
+    else aspect = 4.0 / 3.0;
+  }
+  // 5.
+  if (aspect <= 1.4) return "320x240";
+  if (aspect > 1.9) return "400x192";
+  return "368x208";
+}
+
+std::string OutputPathInFolder(const std::string& folderText, const std::string& outputPath,
+                               int outputFormat) {
+  std::string folder = folderText;
+  if (!folder.empty() && folder.back() == '/') folder.pop_back();
+  size_t slash = outputPath.rfind('/');
+  if (slash != std::string::npos) return folder + outputPath.substr(slash);
+  return folder + "/untitled." + OutputFormatExtension(outputFormat);
+}
+
+std::string FolderWithSlash(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+FileFilter SaveAsFilter(int outputFormat) {
+  if (outputFormat == 0 || outputFormat == 3) return {"AVI", "avi"};
+  if (outputFormat == 1) return {"WMV", "wmv"};
+  return {"MP4", "mp4"};
+}
+
+std::string QtFilterText(const FileFilter& filter) {
+  return filter.name + " (*." + filter.extension + ")";
+}

@@ -1,0 +1,61 @@
+#pragma once
+// TOutputSettingDlg ("Output Setting"): the recording options that are not
+// part of a profile. Shown without waiting from the menu and modally from
+// "More options ..."; created once and reused.
+#include <QDialog>
+
+#include "app/window/output_panel_rules.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+class QSpinBox;
+class QPushButton;
+
+class TOutputSettingDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  // mainForm: the window the dialog centres on.
+  explicit TOutputSettingDlg(QWidget* mainForm);
+
+  QComboBox* AspectComboBox;
+  QSlider* AudioVolumeTrackBar;
+  QSlider* BrightnessTrackbar;
+  QLabel* BrightnessComment;
+  QLineEdit* SplitSize_Edit;
+  QLineEdit* OutputFileName_Edit;
+  QPushButton* SpeedButton1;
+  QCheckBox* ScreenSaver_CheckBox;
+  QCheckBox* Shutdown_CheckBox;
+  QLabel* PSPVideoNumber_lbl;
+  QSpinBox* TeSpinEdit1;
+  QPushButton* OKBtn;
+  QPushButton* CancelBtn;
+
+ public slots:
+  void FormShow();
+  void OKBtnClick();
+  void CancelBtnClick();
+  void SpeedButton1Click();
+  void BrightnessTrackbarChange();
+  void AudioVolumeTrackBarChange();
+  // Escape and the title bar's close button act as Cancel.
+  void reject() override { CancelBtnClick(); }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QWidget* mainForm_;
+};
+
+// The save dialog's filter of the output settings dialog for an output
+// format: AVI, WMV, MP4 or 3gp; false for the formats that keep the
+// current filter.
+bool OutputSettingFilter(int outputFormat, FileFilter* filter);
+
+// Centres a form on the main window (integer halves).
+void CentreOnForm(QWidget* form, const QWidget* mainForm);
