@@ -1,0 +1,22 @@
+# The desktop program's windows and rules, as Qt Test programs on the
+# offscreen platform, run beside the programs (the shipped profiles and .reg
+# files are there).
+if(CORVANE_GUI)
+  function(corvane_window_test name)
+    add_executable(${name} ${CMAKE_CURRENT_SOURCE_DIR}/${name}.cpp)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests AUTOMOC ON)
+    target_link_libraries(${name} PRIVATE corvane_window corvane_testsupport Qt6::Test)
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CORVANE_OUT_DIR})
+    set_tests_properties(${name} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CORVANE_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/window.lsan"
+      LABELS window)
+  endfunction()
+
+  corvane_window_test(test_output_panel_rules)
+  corvane_window_test(test_video_geometry)
+  corvane_window_test(test_range_bar)
+  corvane_window_test(test_video_panel)
+  corvane_window_test(test_output_setting_dlg)
+  corvane_window_test(test_lumivault_form)
+  corvane_window_test(test_crash_report)
+endif()
