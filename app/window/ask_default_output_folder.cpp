@@ -1,7 +1,6 @@
 #include "app/window/ask_default_output_folder.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -9,6 +8,7 @@
 
 #include "app/core/frame_state.h"
 #include "app/window/output_panel_rules.h"
+#include "app/window/save_file_dialog.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 
@@ -98,13 +98,8 @@ void TAskDefaultOutputFolder::RadioButton3Click() {
 void TAskDefaultOutputFolder::RadioButton4Click() { BrowseButton->setVisible(RadioButton4->isChecked()); }
 
 void TAskDefaultOutputFolder::BrowseButtonClick() {
-  FileFilter filter = SaveAsFilter(Frame().OutputFormat);
-  QFileDialog dialog(this, QString(), QString::fromStdString(Frame().GetOutputPath()),
-                     QString::fromStdString(QtFilterText(filter)));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(QString::fromStdString(filter.extension));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  StoreOutputPath(dialog.selectedFiles().first().toStdString());
+  QString path = AskSaveFileName(this, Frame().GetOutputPath(), SaveAsFilter(Frame().OutputFormat));
+  if (!path.isEmpty()) StoreOutputPath(path.toStdString());
 }
 
 void TAskDefaultOutputFolder::TeButton2Click() {

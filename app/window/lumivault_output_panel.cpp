@@ -11,6 +11,7 @@
 #include "app/core/message_dlg.h"
 #include "app/window/lumivault_form.h"
 #include "app/window/output_panel_rules.h"
+#include "app/window/save_file_dialog.h"
 #include "app/window/save_profile_form.h"
 #include "app/window/shell_open.h"
 #include "app/window/value_list_editor.h"
@@ -250,11 +251,8 @@ void TLumivaultForm::BrowseBtnClick() {
 void TLumivaultForm::ShowOutputFolderSpeedBtnClick() { ShellOpen(S(OutputFolderEdit->text())); }
 
 void TLumivaultForm::menu_SetOutputPathClick() {
-  FileFilter filter = SaveAsFilter(Frame().OutputFormat);
-  QFileDialog dialog(this, QString(), Q(Frame().GetOutputPath()), Q(QtFilterText(filter)));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(Q(filter.extension));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  Frame().SetOutputPath(S(dialog.selectedFiles().first()));
+  QString path = AskSaveFileName(this, Frame().GetOutputPath(), SaveAsFilter(Frame().OutputFormat));
+  if (path.isEmpty()) return;
+  Frame().SetOutputPath(S(path));
   WriteSettingText(kGroup, "LastOutput", Frame().GetOutputPath().c_str());
 }

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,6 +16,7 @@
 #include "app/core/frame_state.h"
 #include "app/window/brightness_levels.h"
 #include "app/window/output_panel_rules.h"
+#include "app/window/save_file_dialog.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 
@@ -188,13 +188,9 @@ void TOutputSettingDlg::BrightnessTrackbarChange() {
 void TOutputSettingDlg::AudioVolumeTrackBarChange() { AppSettings().audioVolume = AudioVolumeTrackBar->value(); }
 
 void TOutputSettingDlg::SpeedButton1Click() {
-  static FileFilter filter{"AVI", "avi"};  // the dialog keeps its last filter
-  OutputSettingFilter(Frame().OutputFormat, &filter);
-  QFileDialog dialog(this, QString(), OutputFileName_Edit->text(), QString::fromStdString(QtFilterText(filter)));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(QString::fromStdString(filter.extension));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  OutputFileName_Edit->setText(dialog.selectedFiles().first());
+  OutputSettingFilter(Frame().OutputFormat, &browseFilter_);
+  QString path = AskSaveFileName(this, OutputFileName_Edit->text().toStdString(), browseFilter_);
+  if (!path.isEmpty()) OutputFileName_Edit->setText(path);
 }
 
 void TOutputSettingDlg::OKBtnClick() {

@@ -50,6 +50,7 @@ class TOutputSettingDlg : public QDialog {
 
  private:
   QWidget* mainForm_;
+  FileFilter browseFilter_{"AVI", "avi"};  // formats without a filter of their own keep the last one
 };
 
 // The save dialog's filter of the output settings dialog for an output
