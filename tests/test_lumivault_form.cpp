@@ -36,6 +36,8 @@ QString Cell(const ValueListEditor* list, const char* key) { return list->Value(
 void Edit(ValueListEditor* list, const char* key, const QString& value) {
   list->SetValue(list->RowOf(key), value);
 }
+
+int LeadingNumber(const std::string& text) { return std::atoi(text.c_str()); }
 }  // namespace
 
 class LumivaultFormTest : public QObject {
@@ -104,6 +106,22 @@ class LumivaultFormTest : public QObject {
     QCOMPARE(Frame().CurrentProfile->b, 350);
     QCOMPARE(Frame().CurrentProfile->ab, 96);
     QCOMPARE(form->MBperMinLabel->text(), QString("About 3.3 MB per minute"));
+  }
+
+  void WindowsMediaFormatSetsTheAudioRateAndANewCodecClearsIt() {
+    CProfile* p = Frame().CurrentProfile;
+    QVERIFY(!p->aformatList.empty());
+    Edit(form->AudioValueList, "Format", QString::fromStdString(p->aformatList.back()));
+    QCOMPARE(p->aformat, p->aformatList.back());
+    QCOMPARE(form->EncoderAudioFormat(), p->aformat);
+    QCOMPARE(p->ab, LeadingNumber(p->aformat));
+    Edit(form->AudioValueList, "Codec", "Windows Media Audio 9 Voice");
+    QCOMPARE(p->acodec, std::string("Windows Media Audio 9 Voice"));
+    QVERIFY(p->aformat.empty());
+    QCOMPARE(p->ab, 0);
+    QCOMPARE(Cell(form->AudioValueList, "Format"), QString());
+    QVERIFY(!form->AudioValueList->PickList(1).isEmpty());
+    QCOMPARE(form->AudioValueList->rowCount(), 2);
   }
 
   void DurationTakesSecondsOrMinutes() {

@@ -130,13 +130,18 @@ void TLumivaultForm::RefreshValueLists() {
   SetRow(VideoValueList, "Size", p->s, &p->sList);
   SetRow(VideoValueList, "Bitrate", Kbps(p->b), &p->bList);
   SetRow(VideoValueList, "FPS", fps, &p->rList);
-  // 3. The audio rows depend on the kind of profile.
+  // 3. The audio rows depend on the kind of profile. Rows are rebuilt only
+  // when the kind changes: an edit of the list can lead here, and its cell
+  // must outlive the edit.
+  auto setKeys = [this](const QStringList& keys) {
+    if (AudioValueList->Keys() != keys) AudioValueList->SetKeys(keys);
+  };
   if (IsWindowsMediaProfile(*p)) {
-    AudioValueList->SetKeys({"Codec", "Format"});
+    setKeys({"Codec", "Format"});
     SetRow(AudioValueList, "Codec", p->acodec, &p->acodecList);
     SetRow(AudioValueList, "Format", p->aformat, &p->aformatList);
   } else {
-    AudioValueList->SetKeys({"Codec", "Bitrate", "Sampling", "Channels"});
+    setKeys({"Codec", "Bitrate", "Sampling", "Channels"});
     SetRow(AudioValueList, "Codec", p->acodec, &p->acodecList);
     SetRow(AudioValueList, "Bitrate", Kbps(p->ab), &p->abList);
     SetRow(AudioValueList, "Sampling", std::to_string(p->ar), &p->arList);

@@ -96,6 +96,12 @@ void ValueListEditor::SetKeys(const QStringList& keys) {
   }
 }
 
+QStringList ValueListEditor::Keys() const {
+  QStringList keys;
+  for (int row = 0; row < rowCount(); ++row) keys << Key(row);
+  return keys;
+}
+
 QString ValueListEditor::Key(int row) const {
   const QTableWidgetItem* it = item(row, 0);
   return it ? it->text() : QString();

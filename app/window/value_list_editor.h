@@ -12,6 +12,7 @@ class ValueListEditor : public QTableWidget {
 
   // Replaces every row by one row per key, with empty values.
   void SetKeys(const QStringList& keys);
+  QStringList Keys() const;
   QString Key(int row) const;
   // The row of a key, or -1.
   int RowOf(const QString& key) const;
