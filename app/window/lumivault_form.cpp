@@ -40,23 +40,22 @@ class WindowMessageEvent : public QEvent {
   LPARAM lParam;
 };
 
-QLabel* Label(const char* name, const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(name);
-  return label;
+template <class T>
+T* Named(T* object, const char* name) {
+  object->setObjectName(name);
+  return object;
+}
+
+QLabel* Label(const char* name, const QString& text, QWidget* parent) { return Named(new QLabel(text, parent), name); }
+
+QAction* Item(const char* name, const QString& caption, QObject* parent) {
+  return Named(new QAction(caption, parent), name);
 }
 
 QPushButton* Button(const char* name, const QString& text, QWidget* parent, const QRect& place) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(name);
+  QPushButton* button = Named(new QPushButton(text, parent), name);
   button->setGeometry(place);
   return button;
-}
-
-QAction* Item(const char* name, const QString& caption, QObject* parent) {
-  auto* action = new QAction(caption, parent);
-  action->setObjectName(name);
-  return action;
 }
 
 // A label-only speed button: flat, no frame until hovered.

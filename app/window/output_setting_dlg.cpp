@@ -59,7 +59,7 @@ TOutputSettingDlg::TOutputSettingDlg(QWidget* mainForm) : QDialog(mainForm), mai
 
   auto* group = new QGroupBox("Settings", this);
   auto* grid = new QGridLayout(group);
-  // The check box captions are long for the designed width: narrow margins.
+  // The check box captions are long for the dialog's fixed width: narrow margins.
   grid->setContentsMargins(8, 8, 6, 8);
   grid->setHorizontalSpacing(8);
   grid->setVerticalSpacing(6);
