@@ -99,7 +99,9 @@ int OpenOutput(bool first) {
     e.PartNumber = 1;
     SplitBaseAndExtension(path);
   }
-  if (PathExists(path) && !AskOverwrite(path, "already exists. Overwrite?")) return -1;
+  // The second pass writes over the first pass's own file without asking.
+  const bool secondPass = f.PassCount == 2 && f.CurrentPass == 2;
+  if (PathExists(path) && !secondPass && !AskOverwrite(path, "already exists. Overwrite?")) return -1;
   e.AudioEnabled = !(f.PassCount == 2 && f.CurrentPass == 1);
   ResetCounters();
   ClearPending();

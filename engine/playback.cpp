@@ -9,6 +9,7 @@
 #include "engine/engine_view.h"
 #include "engine/helper_threads.h"
 #include "engine/sync_state.h"
+#include "settings/settings.h"
 
 namespace {
 void SetClockRateAtLeastOne() {
@@ -147,6 +148,7 @@ void ResetPlaybackState() {
   {
     CritSecLock lock(CaptureLock());
     CaptureFrames().video.bFixedFrameTime = false;
+    CaptureFrames().DebugLevel = AppSettings().dbg;
   }
   e.TitleTime = TimeOfDay();
   e.CurrentTime = TimeOfDay();

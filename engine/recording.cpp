@@ -85,13 +85,14 @@ void LogRecordingStart() {
            f.RecordStartSec, f.RecordEndSec);
 }
 
-// Step 12: both passes begin at the same place.
+// Step 12: the conversion begins at the start point itself, not wherever
+// the preview has got to since; both passes begin at the same place.
 void PositionForPass() {
   const FrameState& f = Frame();
   EngineState& e = Engine();
   IMediaPosition* mp = Graph().pMediaPosition;
-  if (f.PassCount != 2 || !mp) return;
-  if (f.CurrentPass == 1) {
+  if (!mp) return;
+  if (f.PassCount != 2 || f.CurrentPass == 1) {
     mp->put_CurrentPosition(e.RecordStartSecond);
     return;
   }

@@ -277,9 +277,12 @@ void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::
   const double fps = Fps();
   // 1.-3.
   if (Engine().bRecordingFirstSample) StartTimeline(timing.start);
-  s.LastVideoTime = timing.start;
+  // The recorded position does not run past the range while the graph
+  // plays on until the window stops it.
+  s.LastVideoTime = s.RangeLength > 0 ? std::min(timing.start, s.SampleStartTime + s.RangeLength) : timing.start;
   PostProgress();
-  RemoveLargeGap(timing.t1);
+  // Past the range nothing is written, and the timeline stays where it ended.
+  if (!RangeComplete()) RemoveLargeGap(timing.t1);
   // 4.-5.
   bool written = false;
   if (s.ExpectedSampleTime + 1 / fps > timing.t2e || RangeComplete()) {

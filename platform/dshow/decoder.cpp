@@ -214,6 +214,7 @@ class DecoderFilter : public FilterBase {
     filter_.reset();
     swr_.reset();
     nextAudio_ = AV_NOPTS_VALUE;
+    lastPts_ = AV_NOPTS_VALUE;
     abort_ = false;
     thread_ = std::thread([this] { Stream(); });
   }
@@ -309,6 +310,11 @@ class DecoderFilter : public FilterBase {
       if (!BuildFilter(f)) return;
     }
     if (f->pts == AV_NOPTS_VALUE) f->pts = f->best_effort_timestamp;
+    // A picture without any time (the last one a decoder flushes from some
+    // MPEG streams) follows the one before it.
+    if (f->pts == AV_NOPTS_VALUE && lastPts_ != AV_NOPTS_VALUE)
+      f->pts = lastPts_ + std::max<int64_t>(av_rescale_q(frameTime_, kHns, timeBase_), 1);
+    if (f->pts != AV_NOPTS_VALUE) lastPts_ = f->pts;
     if (av_buffersrc_add_frame_flags(src_ctx_, f, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
     DrainVideo();
   }
@@ -409,6 +415,7 @@ class DecoderFilter : public FilterBase {
   int rotation_ = 0;
   bool interlaced_ = false;
   REFERENCE_TIME frameTime_ = 400000;
+  int64_t lastPts_ = AV_NOPTS_VALUE;  // of the previous picture, in the stream's time base
   REFERENCE_TIME fileStart_ = 0;
   REFERENCE_TIME nextAudio_ = AV_NOPTS_VALUE;
   AVRational timeBase_{1, 1};

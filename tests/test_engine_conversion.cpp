@@ -1,0 +1,256 @@
+// Whole conversions of fixture clips through the engine and the headless
+// host: graph, callbacks, re-timing, recording encoder and MP4 writer, with
+// the outputs decoded again.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/control/headless_host.h"
+#include "app/control/profile_choice.h"
+#include "app/core/frame_state.h"
+#include "encode/recording_encoder.h"
+#include "engine/capture_frames.h"
+#include "engine/engine_state.h"
+#include "engine/graph_builder.h"
+#include "profiles/profile.h"
+#include "settings/settings.h"
+#include "tests/fixtures/fixtures.h"
+#include "tests/support/media_probe.h"
+#include "tests/support/test_support.h"
+
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
+         "race:libx264.so*\n";
+}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
+
+namespace {
+constexpr double kOutFps = 30000.0 / 1001;
+
+class EngineConversion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("HOME", dir_.file("home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", dir_.file("home/.config").c_str(), 1);
+    std::filesystem::create_directories(dir_.file("out"));
+    FrameState& f = Frame();
+    f.ProgramFolder = std::filesystem::current_path().string();  // tests run beside the programs
+    f.PassCount = 1;
+    f.CurrentPass = 1;
+    f.OutputFormat = 2;
+    f.ProcessorCount = 2;
+    f.CropRect = CropFractions();
+    AppSettings() = Settings();
+    AppSettings().adjustSpeed = 0;
+    if (const char* dbg = std::getenv("CORVANE_TEST_DBG")) AppSettings().dbg = std::atoi(dbg);
+    f.SetOutputPath(dir_.file("out/M4V20001.MP4"));
+    ASSERT_GE(LoadProfileList(profiles_, "PSP MPEG-4 320x240"), 0);
+    UseProfile("PSP MPEG-4 320x240");
+  }
+  void TearDown() override { Frame().CurrentProfile = nullptr; }
+
+  void UseProfile(const std::string& name) {
+    const int i = FindProfile(profiles_, name);
+    ASSERT_GE(i, 0) << name;
+    SelectProfile(profiles_, i);
+  }
+
+  std::string Clip(FixtureKind kind, double seconds, FixtureOptions options = {}, const char* name = "clip") {
+    std::string path = dir_.file(std::string(name) + FixtureExtension(kind));
+    EXPECT_EQ(MakeFixture(kind, path, seconds, options), "");
+    return path;
+  }
+
+  // Opens path and converts it; returns the output's path.
+  // The preview plays from the opening on; the conversion starts where
+  // playback stands, so it is taken back to the start first.
+  std::string Convert(const std::string& path) {
+    EXPECT_TRUE(host_.OpenSource(path)) << path;
+    host_.MovePositionLow(0);
+    const HostRun run = host_.Convert();
+    EXPECT_TRUE(run.finished);
+    EXPECT_FALSE(Frame().IsRecording);
+    return lastOutput_ = dir_.file("out/M4V20001.MP4");
+  }
+
+  TempDir dir_;
+  ScriptedMessageBox box_;
+  std::vector<CProfile> profiles_;
+  HeadlessHost host_;
+  std::string lastOutput_;
+};
+
+void ExpectPspOutput(const MediaProbe& p, double seconds) {
+  ASSERT_TRUE(p.opened);
+  EXPECT_EQ(p.majorBrand, "MSNV");
+  ASSERT_TRUE(p.hasVideo);
+  ASSERT_TRUE(p.hasAudio);
+  EXPECT_EQ(p.video.width, 320);
+  EXPECT_EQ(p.video.height, 240);
+  EXPECT_EQ(p.video.decodeErrors, 0);
+  EXPECT_EQ(p.audio.sampleRate, 48000);
+  EXPECT_NEAR(p.video.durationSec, seconds, 1 / kOutFps + 1e-6);
+  EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 1 / kOutFps + 1e-6);
+}
+
+struct KindCase {
+  FixtureKind kind;
+  const char* name;
+  double seconds = 3.0;  // what the source's container says its pictures last
+};
+
+class EveryFixture : public EngineConversion, public ::testing::WithParamInterface<KindCase> {};
+
+TEST_P(EveryFixture, ConvertsToAPspMp4OfTheSameLength) {
+  const std::string src = Clip(GetParam().kind, 3.0);
+  const std::string out = Convert(src);
+  ExpectPspOutput(ProbeMedia(out), GetParam().seconds);
+  EXPECT_EQ(host_.finishedNotices, 1);
+  EXPECT_EQ(AppSettings().fileNumber, 20002) << "the next output gets the next number";
+  EXPECT_EQ(std::filesystem::path(Frame().GetOutputPath()).filename(), "M4V20002.MP4");
+  EXPECT_EQ(host_.convertCaption, "Convert");
+  EXPECT_TRUE(host_.transportEnabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, EveryFixture,
+                         ::testing::Values(KindCase{FixtureKind::kH264AacMp4, "H264Aac"},
+                                           KindCase{FixtureKind::kMpeg2Mp2Ps, "Mpeg2Ps"},
+                                           // The AVI's packed bitstream ends with a skipped picture: 3.04 s.
+                                           KindCase{FixtureKind::kMpeg4Mp3Avi, "Mpeg4Avi", 3.04},
+                                           KindCase{FixtureKind::kWmv2Wma2Asf, "Wmv2Asf"},
+                                           KindCase{FixtureKind::kMjpegPcm8Avi, "Mjpeg8BitPcm"},
+                                           KindCase{FixtureKind::kVp8VorbisWebm, "Vp8Webm"},
+                                           KindCase{FixtureKind::kAnamorphic576, "Anamorphic576"},
+                                           KindCase{FixtureKind::kHd720, "Hd720"},
+                                           KindCase{FixtureKind::kAc3Surround, "Surround51"},
+                                           KindCase{FixtureKind::kMonoAudio, "Mono"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The first picture of each second is white and carries a beep: in the
+// output every flash stays within one output frame of its beep, at the
+// start of the clip as at its end.
+TEST_F(EngineConversion, FlashesStayWithTheirBeeps) {
+  const std::string out = Convert(Clip(FixtureKind::kH264AacMp4, 12.0, {.flash = true}));
+  const MediaProbe p = ProbeMedia(out, true);
+  ASSERT_TRUE(p.hasVideo && p.hasAudio);
+  std::vector<double> flashes, beeps;
+  const auto& luma = p.video.lumaMeans;
+  for (size_t i = 0; i < luma.size(); ++i)
+    if (luma[i] > 200 && (i == 0 || luma[i - 1] <= 200)) flashes.push_back(i / kOutFps);
+  // The sound as the ffmpeg command line plays it: mono 48 kHz from time 0.
+  int status = 0;
+  const std::string pcm = RunCommand("ffmpeg -v error -i '" + out + "' -f s16le -ac 1 -ar 48000 -", &status);
+  ASSERT_EQ(status, 0);
+  std::vector<double> rms;  // of each 1/100 s
+  const auto* s16 = reinterpret_cast<const std::int16_t*>(pcm.data());
+  for (size_t w = 0; (w + 1) * 480 <= pcm.size() / 2; ++w) {
+    double acc = 0;
+    for (size_t i = w * 480; i < (w + 1) * 480; ++i) acc += double(s16[i]) * s16[i];
+    rms.push_back(std::sqrt(acc / 480) / 32768);
+  }
+  const double loud = 0.1;  // the beep's RMS is 0.42, the quiet tone's 0.007
+  for (size_t i = 0; i < rms.size(); ++i)
+    if (rms[i] > loud && (i == 0 || rms[i - 1] <= loud)) beeps.push_back(i / 100.0);
+  std::string seen;
+  for (double t : flashes) seen += " f" + std::to_string(t);
+  for (double t : beeps) seen += " b" + std::to_string(t);
+  ASSERT_EQ(flashes.size(), 12u) << seen;
+  ASSERT_EQ(beeps.size(), 12u) << seen;
+  double lo = 1e9, hi = -1e9;
+  for (size_t k = 0; k < flashes.size(); ++k) {
+    const double offset = flashes[k] - beeps[k];
+    EXPECT_LE(std::fabs(offset), 1 / kOutFps + 0.011) << "second " << k;
+    lo = std::min(lo, offset);
+    hi = std::max(hi, offset);
+  }
+  EXPECT_LE(hi - lo, 1 / kOutFps + 0.011) << "no drift: every offset in one window a frame wide";
+}
+
+TEST_F(EngineConversion, AStartAndStopRangeConvertsExactlyThatRange) {
+  ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kH264AacMp4, 8.0)));
+  host_.MovePositionLow(2);
+  host_.SetPositionHigh(5);
+  EXPECT_EQ(Frame().RecordStartSec, 2);
+  EXPECT_EQ(Frame().RecordEndSec, 5);
+  EXPECT_EQ(host_.endPointLabel, " (stop point) 0:05->");
+  ASSERT_TRUE(host_.Convert().finished);
+  const MediaProbe p = ProbeMedia(dir_.file("out/M4V20001.MP4"));
+  ExpectPspOutput(p, 3.0);
+}
+
+TEST_F(EngineConversion, TwoPassesWriteOneFileOverTheSameRange) {
+  Frame().PassCount = 2;
+  ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kH264AacMp4, 6.0)));
+  host_.MovePositionLow(1);
+  host_.SetPositionHigh(4);
+  ASSERT_TRUE(host_.Convert().finished);
+  EXPECT_EQ(Frame().CurrentPass, 1) << "back at pass 1 afterwards";
+  EXPECT_EQ(host_.finishedNotices, 1) << "one notice for both passes";
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("out/M4V20001 - 02.MP4")));
+  ExpectPspOutput(ProbeMedia(dir_.file("out/M4V20001.MP4")), 3.0);
+  EXPECT_TRUE(box_.texts.empty()) << "pass 2 writes over pass 1's file without asking";
+}
+
+TEST_F(EngineConversion, ASmallPartLimitGivesNumberedPartsWithNothingLost) {
+  AppSettings().volume = 1;
+  Convert(Clip(FixtureKind::kHd720, 8.0));
+  double video = 0, audio = 0;
+  int parts = 0;
+  for (const char* name : {"M4V20001.MP4", "M4V20001 - 02.MP4", "M4V20001 - 03.MP4", "M4V20001 - 04.MP4"}) {
+    if (!std::filesystem::exists(dir_.file(std::string("out/") + name))) break;
+    const MediaProbe p = ProbeMedia(dir_.file(std::string("out/") + name));
+    ASSERT_TRUE(p.hasVideo && p.hasAudio) << name;
+    EXPECT_EQ(p.video.decodeErrors, 0);
+    EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 1 / kOutFps + 1e-6) << name;
+    video += p.video.durationSec;
+    audio += p.audio.durationSec;
+    ++parts;
+  }
+  EXPECT_GE(parts, 2);
+  EXPECT_NEAR(video, 8.0, 1 / kOutFps + 1e-6);
+  EXPECT_NEAR(audio, 8.0, parts / kOutFps);
+}
+
+TEST_F(EngineConversion, NoResizeHandsTheSampleOverWithoutACopy) {
+  // The fixture is 320x240 like the profile: nothing to scale, so the
+  // output buffer is never filled and every frame is the graph's sample.
+  const std::string out = Convert(Clip(FixtureKind::kH264AacMp4, 2.0));
+  EXPECT_FALSE(CaptureFrames().scale.NeedResize);
+  EXPECT_FALSE(CaptureFrames().OutputValid);
+  EXPECT_NE(CaptureFrames().OutputFrame, CaptureFrames().buffers.output.data());
+  ExpectPspOutput(ProbeMedia(out), 2.0);
+}
+
+TEST_F(EngineConversion, ASourceWithoutAudioGetsASilentTrackOfItsLength) {
+  const std::string out = Convert(Clip(FixtureKind::kNoAudio, 3.0));
+  EXPECT_TRUE(std::any_of(box_.texts.begin(), box_.texts.end(), [](const std::string& t) {
+    return t.rfind("Audio cannot be played.", 0) == 0;
+  }));
+  ExpectPspOutput(ProbeMedia(out), 3.0);
+}
+
+TEST_F(EngineConversion, UnplayableFilesLeaveTheEngineReadyForTheNext) {
+  const std::string text = dir_.file("notes.avi");
+  WriteFileBytes(text, "this is not a video\n");
+  // The first graph without a video renderer ends the build quietly.
+  SetSourceFile(text);
+  EXPECT_EQ(RenderSource(), 1);
+  EXPECT_EQ(Frame().SourceReadiness, 0);
+  EXPECT_TRUE(box_.texts.empty());
+  // Later ones tell the user; Convert then refuses.
+  EXPECT_FALSE(host_.OpenSource(text));
+  EXPECT_TRUE(std::any_of(box_.texts.begin(), box_.texts.end(), [](const std::string& t) {
+    return t.rfind("Video cannot be played.", 0) == 0;
+  }));
+  EXPECT_FALSE(host_.Convert().finished);
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("out/M4V20001.MP4")));
+  // An audio-only file is refused the same way.
+  EXPECT_FALSE(host_.OpenSource(Clip(FixtureKind::kNoVideo, 2.0, {}, "song")));
+  EXPECT_FALSE(host_.Convert().finished);
+  // And a good file converts afterwards.
+  ExpectPspOutput(ProbeMedia(Convert(Clip(FixtureKind::kH264AacMp4, 2.0))), 2.0);
+}
+}  // namespace
