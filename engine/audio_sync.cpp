@@ -138,6 +138,11 @@ int OnAudioSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* s
              s.audio_buffer_start_time, bufferEnd, a.t1, a.t2);
     s.audio.ClearAll();
     RestartWith(a);
+  } else if (sample->IsDiscontinuity() == S_OK) {
+    // After a seek the times start again, perhaps within a few
+    // milliseconds of where the held audio ends: it is not continued.
+    s.audio.Zero(0, s.audio_buffer_i);
+    RestartWith(a);
   } else if (a.t1 + 0.03 >= s.audio_buffer_start_time) {
     const long long e = PlaceSample(a);
     if (AudioTooFarAhead(e)) {

@@ -1,11 +1,13 @@
 #include "engine/helper_threads.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
 #include "app/core/frame_state.h"
+#include "platform/core/messages.h"
 
 namespace {
 // What the waiting caller and the helper share; it outlives whichever ends last.
@@ -33,8 +35,20 @@ bool GraphHelper::RunAndWait(std::shared_ptr<GraphHelper> helper, DWORD timeoutM
     completion->done = true;
     completion->cv.notify_all();
   }).detach();
+  // The time-out is the same either way; on the thread with a wait pump the
+  // wait is cut into slices so the window's event loop keeps turning.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const bool pumping = WaitPumpOnThisThread();
   std::unique_lock<std::mutex> lock(completion->m);
-  return completion->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return completion->done; });
+  for (;;) {
+    const auto until = pumping ? std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(10))
+                               : deadline;
+    if (completion->cv.wait_until(lock, until, [&] { return completion->done; })) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    lock.unlock();
+    RunWaitPump();
+    lock.lock();
+  }
 }
 
 void Movie_Play_Helper::Execute() {

@@ -112,8 +112,8 @@ void Stop() {
   // 3.
   if (f.PlaybackState == 1 || f.PlaybackState == 2) {
     if (CMyClock* clock = EngineClock()) clock->Rate = 1.0f;
-    Sleep(500);
-    Sleep(50);
+    SleepPumping(500);
+    SleepPumping(50);
     auto helper = std::make_shared<Movie_Stop_Helper>(g.pMediaControl);
     e.bStopping = true;
     GraphHelper::RunAndWait(helper, 6500);

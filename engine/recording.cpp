@@ -14,6 +14,7 @@
 #include "engine/engine_state.h"
 #include "engine/engine_view.h"
 #include "engine/playback.h"
+#include "engine/recording_slots.h"
 #include "engine/sync_state.h"
 #include "profiles/profile.h"
 #include "settings/settings.h"
@@ -86,20 +87,19 @@ void LogRecordingStart() {
 }
 
 // Step 12: the conversion begins at the start point itself, not wherever
-// the preview has got to since; both passes begin at the same place.
-void PositionForPass() {
+// the preview has got to since; both passes begin at the same place. False
+// when the graph could not be positioned.
+bool PositionForPass() {
   const FrameState& f = Frame();
   EngineState& e = Engine();
   IMediaPosition* mp = Graph().pMediaPosition;
-  if (!mp) return;
-  if (f.PassCount != 2 || f.CurrentPass == 1) {
-    mp->put_CurrentPosition(e.RecordStartSecond);
-    return;
-  }
+  if (!mp) return false;
+  if (f.PassCount != 2 || f.CurrentPass == 1) return SUCCEEDED(mp->put_CurrentPosition(e.RecordStartSecond));
   e.bIgnoreGraphEvents = true;
-  mp->put_CurrentPosition(e.RecordStartSecond);
+  const HRESULT hr = mp->put_CurrentPosition(e.RecordStartSecond);
   HandleGraphEvents();
   e.bIgnoreGraphEvents = false;
+  return SUCCEEDED(hr);
 }
 
 void SetRangeLength(int seconds) {
@@ -110,6 +110,7 @@ void SetRangeLength(int seconds) {
 void ResetRecordingFlags() {
   Frame().IsRecording = false;
   Engine().bRecordingFirstSample = false;
+  Engine().bAwaitStartSeek = false;
 }
 
 // Step 4 of the stop: the encoding threads finish what was delivered.
@@ -189,17 +190,19 @@ bool StartRecording() {
   ShowGuide(5);
   if (Graph().pBasicAudio) SetVolume(-10000);
   LogRecordingStart();
-  // 11.-13.
+  // 11.-15. The conversion is armed before the start seek: the pictures
+  // the paused graph pushes through the grabber right after the seek are
+  // the first ones of the conversion, and older ones are not taken.
   e.RecordStartSecond = v.PositionLow();
   // A stop point at the end of the title means the whole rest of the file.
   SetRangeLength(f.RecordEndSec < v.PositionMax() ? f.RecordEndSec - e.RecordStartSecond : 0);
-  PositionForPass();
   if (Graph().pBasicAudio) SetVolume(-10000);
-  // 14.-15.
   Deliver = DeliverInline;
-  f.IsRecording = true;
+  e.bAwaitStartSeek = Graph().pMediaPosition != nullptr;
   e.bRecordingFirstSample = true;
+  f.IsRecording = true;
   if (HasSeveralProcessorsForEncoding()) StartEncoderThreads();
+  if (!PositionForPass()) e.bAwaitStartSeek = false;
   // 16.
   WriteLog("%%%%%%%%%%%%%% bRecordingFirstSample=true");
   e.RecordStartTick = GetTickCount();
@@ -216,11 +219,13 @@ void StopRecording() {
     clock->Rate = 1.0f;
     clock->GetPrivateTime();
   }
-  Sleep(25);
+  SleepPumping(25);
   Pause();
-  Sleep(100);
-  CaptureLock().Enter();
-  CaptureLock().Leave();
+  SleepPumping(100);
+  {
+    CritSecLock lock(CaptureLock());
+    FlushOwedAudio();
+  }
   ResetRecordingFlags();
   // 3.-5.
   if (AppSettings().disableScreensaver) RestoreScreenSaver();

@@ -262,6 +262,19 @@ void WaitForLaggingAudio(CritSecLock& lock) {
 }
 }  // namespace
 
+void FlushOwedAudio() {
+  SyncState& s = Sync();
+  if (!Engine().AudioSourcePresent || s.audio_borrow <= 0) return;
+  const long long owed = s.audio_borrow;
+  for (long long x = 0; x < owed; x += kMaxChunkBytes) {
+    const long long end = std::min(owed, x + kMaxChunkBytes);
+    Deliver(nullptr, AudioAt(x, end), SampleFrames(end - x));
+  }
+  s.audio.DropFront(static_cast<int>(std::min<long long>(owed, s.audio_buffer_i)), s.audio_buffer_i);
+  s.audio_buffer_i -= static_cast<int>(std::min<long long>(owed, s.audio_buffer_i));
+  s.audio_borrow = 0;
+}
+
 double SlotBytes() { return static_cast<double>(Fmt().AudioRate) * Fmt().AudioFrameBytes / Fps(); }
 
 namespace {

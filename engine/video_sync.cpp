@@ -86,7 +86,10 @@ int OnVideoSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* s
   CritSecLock lock(CaptureLock());
   CaptureFrameState& c = CaptureFrames();
   SyncState& s = Sync();
-  const bool recording = Frame().IsRecording;
+  // Pictures from before the conversion's start seek belong to the preview.
+  EngineState& e = Engine();
+  if (e.bAwaitStartSeek && sample->IsDiscontinuity() == S_OK) e.bAwaitStartSeek = false;
+  const bool recording = Frame().IsRecording && !e.bAwaitStartSeek;
   if (c.DebugLevel >= 20) {
     WriteLog("___________________");
     WriteLog("V %8.8f - %-8.8f %s %d  delta=%.7f", *start * 1e-7, *stop * 1e-7, typeChanged ? "CHANGE" : "",
@@ -113,7 +116,7 @@ int OnVideoSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* s
   if (recording) RecordVideoSample(lock, timing, data);
   // 11.
   s.PrevVideoStart = timing.start;
-  if (Frame().IsRecording) SetClockRate(0.01f);
+  if (recording) SetClockRate(0.01f);
   // 12.
   if (c.DebugLevel >= 20) WriteLog("___________________");
   ++c.PreviewCounter;

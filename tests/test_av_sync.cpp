@@ -133,13 +133,14 @@ class AvSync : public ::testing::Test {
 
   // A clip of seconds: audio in blocks of 1024 frames ahead of the pictures,
   // as a graph delivers them, from stream time t0 on.
-  void Clip(double seconds, double t0 = 0.0, int firstPicture = 0, long long firstAudio = 0) {
+  // lead is how many pictures the sound runs ahead (negative: behind).
+  void Clip(double seconds, double t0 = 0.0, int firstPicture = 0, long long firstAudio = 0, int lead = 2) {
     const int pictures = static_cast<int>(std::lround(seconds * inFps_));
     long long audioFrames = 0;
     const long long totalAudio = std::llround(seconds * rate_);
     for (int i = 0; i < pictures; ++i) {
       const double t = t0 + i / inFps_;
-      while (audioFrames < totalAudio && double(audioFrames) / rate_ < (i + 2) / inFps_) {
+      while (audioFrames < totalAudio && double(audioFrames) / rate_ < (i + lead) / inFps_) {
         const int n = static_cast<int>(std::min<long long>(1024, totalAudio - audioFrames));
         Audio(t0 + double(audioFrames) / rate_, firstAudio + audioFrames, n);
         audioFrames += n;
@@ -188,6 +189,16 @@ TEST_F(AvSync, Pictures25fpsAt2997RepeatSomeAndKeepTheAudioWhole) {
   }
   const auto audio = DeliveredAudio();
   for (size_t i = 0; i < audio.size(); i += 2) ASSERT_EQ(audio[i], AudioValue(static_cast<long long>(i / 2))) << i;
+}
+
+TEST_F(AvSync, SoundArrivingAfterItsPicturesIsDeliveredWhole) {
+  Formats(25, 29.97, 48000);
+  StartRecording();
+  Clip(10.0, 0.0, 0, 0, -3);
+  const auto audio = DeliveredAudio();
+  ASSERT_GT(audio.size(), 2u * 47000 * 9);
+  for (size_t i = 0; i < audio.size(); i += 2) ASSERT_EQ(audio[i], AudioValue(static_cast<long long>(i / 2))) << i;
+  EXPECT_NEAR(static_cast<double>(audio.size() / 2), deliveries_.size() * 48000 / 29.97, 48000 * 0.2);
 }
 
 TEST_F(AvSync, Pictures30fpsAt25SkipOneInSix) {
@@ -267,6 +278,21 @@ TEST_F(AvSync, AudioGoingBack60msRestartsTheBuffer50msIsAppended) {
   Audio(end - 0.06, 0, 441);
   EXPECT_EQ(s.audio_buffer_i, 441 * 4) << "a step back of 60 ms starts the buffer again";
   EXPECT_NEAR(s.audio_buffer_start_time, end - 0.06, 1e-6);
+}
+
+TEST_F(AvSync, TheFirstSoundAfterASeekStartsTheBufferAgain) {
+  Formats(25, 25, 48000);
+  Audio(0.0, 0, 1024);  // the preview's first block
+  // The seek lands at the same place: the same block comes again, marked.
+  auto s = NewSample(1024 * 4);
+  BYTE* p = nullptr;
+  s->GetPointer(&p);
+  for (int i = 0; i < 2048; ++i) reinterpret_cast<std::int16_t*>(p)[i] = 7;
+  s->SetDiscontinuity(TRUE);
+  REFERENCE_TIME a = 0, b = 1024 * 10'000'000LL / 48000;
+  OnAudioSample(s.get(), &a, &b, 0, FALSE);
+  EXPECT_EQ(::Sync().audio_buffer_i, 1024 * 4) << "not appended behind the first block";
+  EXPECT_EQ(reinterpret_cast<const std::int16_t*>(::Sync().audio.data())[0], 7);
 }
 
 TEST_F(AvSync, AGapOfMoreThanASecondIsLeftOutOfTheOutput) {

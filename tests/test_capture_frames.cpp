@@ -137,6 +137,8 @@ TEST(CaptureFrames, AudioTypeDefaultsAndChannels) {
 TEST(CaptureFrames, WithoutResizeTheSampleIsHandedOnUncopied) {
   ResetCapture();
   ApplyVideoMediaType(VideoType(320, 240).mt, false);
+  CaptureFrames().scale.TargetWidth = 320;
+  CaptureFrames().scale.TargetHeight = 240;
   auto pic = Picture(320, 240, 0, 10);
   EXPECT_EQ(ScaleFrame(pic.data()), pic.data());
   EXPECT_FALSE(ConvertToPlanes(pic.data(), static_cast<long>(pic.size()) - 1)) << "short sample refused";

@@ -204,7 +204,8 @@ TEST_F(EngineConversion, ASmallPartLimitGivesNumberedPartsWithNothingLost) {
     const MediaProbe p = ProbeMedia(dir_.file(std::string("out/") + name));
     ASSERT_TRUE(p.hasVideo && p.hasAudio) << name;
     EXPECT_EQ(p.video.decodeErrors, 0);
-    EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 1 / kOutFps + 1e-6) << name;
+    // Sound that arrives after its pictures goes into the next part.
+    EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 0.25) << name;
     video += p.video.durationSec;
     audio += p.audio.durationSec;
     ++parts;

@@ -215,6 +215,7 @@ class DecoderFilter : public FilterBase {
     swr_.reset();
     nextAudio_ = AV_NOPTS_VALUE;
     lastPts_ = AV_NOPTS_VALUE;
+    discontinuity_ = true;
     abort_ = false;
     thread_ = std::thread([this] { Stream(); });
   }
@@ -341,6 +342,7 @@ class DecoderFilter : public FilterBase {
                   static_cast<std::size_t>(w) * 2);
     ms->SetActualDataLength(w * h * 2);
     ms->SetTime(&start, &stop);
+    MarkDiscontinuity(ms);
     const auto* cur = reinterpret_cast<const VIDEOINFOHEADER*>(outType_.pbFormat);
     const BITMAPINFOHEADER& bmi = outType_.formattype == FORMAT_VideoInfo2
                                       ? reinterpret_cast<const VIDEOINFOHEADER2*>(outType_.pbFormat)->bmiHeader
@@ -391,6 +393,7 @@ class DecoderFilter : public FilterBase {
     nextAudio_ = stop;
     if (stop <= 0) return;
     ms->SetTime(&start, &stop);
+    MarkDiscontinuity(ms);
     if (changed) {
       outType_ = AudioType(f->sample_rate, ch, bits_);
       out_->SetCurrentType(outType_);
@@ -400,6 +403,13 @@ class DecoderFilter : public FilterBase {
   }
 
   REFERENCE_TIME SegmentStart();
+
+  // The first sample after the stream (re)starts, as after a seek, is
+  // marked: what came before it does not continue into it.
+  void MarkDiscontinuity(MediaSample* ms) {
+    ms->SetDiscontinuity(discontinuity_);
+    discontinuity_ = false;
+  }
 
   bool video_;
   DecoderOutPin* out_;
@@ -416,6 +426,7 @@ class DecoderFilter : public FilterBase {
   bool interlaced_ = false;
   REFERENCE_TIME frameTime_ = 400000;
   int64_t lastPts_ = AV_NOPTS_VALUE;  // of the previous picture, in the stream's time base
+  bool discontinuity_ = true;         // the next sample is the first since the stream started
   REFERENCE_TIME fileStart_ = 0;
   REFERENCE_TIME nextAudio_ = AV_NOPTS_VALUE;
   AVRational timeBase_{1, 1};
