@@ -87,19 +87,29 @@ void LogRecordingStart() {
 }
 
 // Step 12: the conversion begins at the start point itself, not wherever
-// the preview has got to since; both passes begin at the same place. False
-// when the graph could not be positioned.
-bool PositionForPass() {
+// the preview has got to since; both passes begin at the same place.
+void PositionForPass() {
   const FrameState& f = Frame();
   EngineState& e = Engine();
   IMediaPosition* mp = Graph().pMediaPosition;
-  if (!mp) return false;
-  if (f.PassCount != 2 || f.CurrentPass == 1) return SUCCEEDED(mp->put_CurrentPosition(e.RecordStartSecond));
+  if (!mp) return;
+  if (f.PassCount != 2 || f.CurrentPass == 1) {
+    mp->put_CurrentPosition(e.RecordStartSecond);
+    return;
+  }
   e.bIgnoreGraphEvents = true;
-  const HRESULT hr = mp->put_CurrentPosition(e.RecordStartSecond);
+  mp->put_CurrentPosition(e.RecordStartSecond);
   HandleGraphEvents();
   e.bIgnoreGraphEvents = false;
-  return SUCCEEDED(hr);
+}
+
+// No streaming thread runs while the conversion is armed and positioned;
+// the play command then starts the graph from the start point.
+void HaltForStartSeek() {
+  if (IMediaControl* control = Graph().pMediaControl) {
+    control->Stop();
+    Frame().PlaybackState = 0;
+  }
 }
 
 void SetRangeLength(int seconds) {
@@ -110,7 +120,6 @@ void SetRangeLength(int seconds) {
 void ResetRecordingFlags() {
   Frame().IsRecording = false;
   Engine().bRecordingFirstSample = false;
-  Engine().bAwaitStartSeek = false;
 }
 
 // Step 4 of the stop: the encoding threads finish what was delivered.
@@ -190,19 +199,18 @@ bool StartRecording() {
   ShowGuide(5);
   if (Graph().pBasicAudio) SetVolume(-10000);
   LogRecordingStart();
-  // 11.-15. The conversion is armed before the start seek: the pictures
-  // the paused graph pushes through the grabber right after the seek are
-  // the first ones of the conversion, and older ones are not taken.
+  // 11.-15. The graph is stopped for the start seek, so no picture of the
+  // preview slips into the conversion and none of its start is lost.
   e.RecordStartSecond = v.PositionLow();
   // A stop point at the end of the title means the whole rest of the file.
   SetRangeLength(f.RecordEndSec < v.PositionMax() ? f.RecordEndSec - e.RecordStartSecond : 0);
   if (Graph().pBasicAudio) SetVolume(-10000);
+  HaltForStartSeek();
   Deliver = DeliverInline;
-  e.bAwaitStartSeek = Graph().pMediaPosition != nullptr;
   e.bRecordingFirstSample = true;
   f.IsRecording = true;
   if (HasSeveralProcessorsForEncoding()) StartEncoderThreads();
-  if (!PositionForPass()) e.bAwaitStartSeek = false;
+  PositionForPass();
   // 16.
   WriteLog("%%%%%%%%%%%%%% bRecordingFirstSample=true");
   e.RecordStartTick = GetTickCount();

@@ -213,20 +213,6 @@ class LumivaultFormTest : public QObject {
     QCOMPARE(std::string(ReadSettingText("OutputConfig\\LastOutput", "")), std::string("/media/videos/M4V20001.MP4"));
   }
 
-  void ClosingWhileRecordingAsksAndNoKeepsTheWindow() {
-    form->show();
-    Frame().IsRecording = true;
-    box->Answer(mrNo);
-    QVERIFY(!form->close());
-    QVERIFY(form->isVisible());
-    QCOMPARE(box->texts.back(), std::string("Stop recording?\n"));
-    box->Answer(mrYes);
-    QVERIFY(form->close());
-    QVERIFY(!form->isVisible());
-    // The window's place is kept for the next start.
-    QVERIFY(!std::string(ReadSettingText("WindowSize", "")).empty());
-  }
-
   void PointLabelsSitAtTheThumbs() {
     form->ShowEndPointLabel(" (stop point) 59:59->", 300);
     QCOMPARE(form->EndPoint_label->text(), QString(" (stop point) 59:59->"));

@@ -18,7 +18,6 @@
 #include "app/window/window_grab.h"
 #include "platform/com/com.h"
 #include "platform/core/fpu.h"
-#include "platform/core/messages.h"
 #include "platform/core/paths.h"
 
 namespace {
@@ -42,13 +41,11 @@ void RunMainWindow(CorvaneApplication& app) {
   TLumivaultForm form(options);
   form.CreateSmallForms();
   QApplication::setApplicationName("Corvane Video Converter");
-  SetPendingMessagePump([] { QCoreApplication::processEvents(); });
   CentreOnScreen(form);
   form.show();
   QString shots = ScreenshotFolder(QCoreApplication::arguments());
   if (!shots.isEmpty()) ScheduleWindowGrabs(form, shots);
   app.exec();
-  SetPendingMessagePump(nullptr);
   if (app.EscapedException()) std::rethrow_exception(app.EscapedException());
 }
 }  // namespace

@@ -90,6 +90,7 @@ TLumivaultForm::TLumivaultForm(const WindowOptions& options, QWidget* parent) : 
 }
 
 TLumivaultForm::~TLumivaultForm() {
+  DetachEngine();
   Frame().CurrentProfile = nullptr;
   if (messageDlgInstalled_) SetMessageDlgHandler(nullptr);
   if (busyCursor_) QGuiApplication::restoreOverrideCursor();

@@ -122,8 +122,9 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
   QRect PanelRect() const { return panelRect_; }
 
   // The engine reports the decoded source picture's size: the stretch is
-  // worked out, the engine's video size set and a relayout posted.
-  void SourceVideoSizeChanged(int width, int height);
+  // worked out, the engine's video size set and a relayout posted. aspect is
+  // the display aspect (width / height when 0).
+  void SourceVideoSizeChanged(int width, int height, double aspect = 0);
   // Opens a source as the file dialog's choice does.
   void OpenVideoFile(const QString& path);
 
@@ -219,7 +220,6 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
   void EngineRenderFile(const std::string& path);
   void EngineSetVideoSize(int width, int height);
   void EngineSetVideoWindowPosition(int left, int top, int width, int height);
-  void EngineMakeOutputFilename();
   void EngineRestoreVolume();
   void EnginePlay();
   void PauseButtonClick();
@@ -246,7 +246,30 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
   void FormCreate();
   void ConfigureValueLists();
   void HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-  void ShowOpenError(bool opened);
+  // WM_VIDEO_RELAYOUT: takes the source picture's size and aspect from the
+  // engine, then places the video.
+  void TakeSourceVideo();
+  // At destruction: the engine lets go of the window (the graph stops, a
+  // recording still running is finished without the window).
+  void DetachEngine();
+
+  // Marks an engine operation started from the window. Its waits keep the
+  // event loop turning, so while one runs the window's own entries into the
+  // engine hold back: the timer step is skipped, graph events and a close
+  // request wait until the operation has returned.
+  class EngineCall {
+   public:
+    explicit EngineCall(TLumivaultForm& form) : form_(form) { ++form_.engineDepth_; }
+    ~EngineCall();
+    EngineCall(const EngineCall&) = delete;
+    EngineCall& operator=(const EngineCall&) = delete;
+
+   private:
+    TLumivaultForm& form_;
+  };
+  bool InEngineCall() const { return engineDepth_ > 0; }
+  // The width of the source picture at its display aspect.
+  int DisplayWidth() const;
   // Runs the stretch rule when the setting asks for it.
   void UpdateStretchFactor();
   // The output width of the selected profile, else of the settings.
@@ -262,6 +285,12 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
   double stretchFactor_ = 1.0;
   int sourceWidth_ = 0;
   int sourceHeight_ = 0;
+  double displayAspect_ = 0;  // the source's display aspect, 0 before a source
+  int engineDepth_ = 0;
+  bool graphNotifyDeferred_ = false;
+  bool closeDeferred_ = false;
+  int renderCloseAttempts_ = 0;
+  bool engineAttached_ = false;
   std::string sourcePath_;
   bool activatedOnce_ = false;
   bool busyCursor_ = false;

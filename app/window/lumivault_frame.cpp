@@ -13,7 +13,10 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
+#include "app/control/recording_control.h"
 #include "app/core/diag_log.h"
 #include "app/core/frame_state.h"
 #include "app/core/message_dlg.h"
@@ -32,6 +35,13 @@
 #include "app/window/value_list_editor.h"
 #include "app/window/video_geometry.h"
 #include "app/window/video_panel.h"
+#include "engine/capture_frames.h"
+#include "engine/engine_state.h"
+#include "engine/graph_builder.h"
+#include "engine/playback.h"
+#include "engine/recording.h"
+#include "engine/sync_state.h"
+#include "platform/core/messages.h"
 #include "platform/core/paths.h"
 #include "platform/sysinfo/environment_checks.h"
 #include "settings/settings.h"
@@ -131,6 +141,7 @@ void TLumivaultForm::FormActivate() {
 }
 
 bool TLumivaultForm::FormClose() {
+  EngineCall call(*this);
   FrameState& f = Frame();
   // 1. A recording under way is stopped only when the user says so.
   if (f.IsRecording) {
@@ -154,6 +165,13 @@ bool TLumivaultForm::FormClose() {
 }
 
 void TLumivaultForm::closeEvent(QCloseEvent* event) {
+  // A close that comes while an engine operation waits runs once it has
+  // returned.
+  if (InEngineCall()) {
+    closeDeferred_ = true;
+    event->ignore();
+    return;
+  }
   if (FormClose()) event->accept();
   else event->ignore();
 }
@@ -219,6 +237,7 @@ void TLumivaultForm::OpenVideoFile(const QString& path) {
 }
 
 void TLumivaultForm::PlayButtonClick() {
+  EngineCall call(*this);
   EngineRestoreVolume();
   FrameState& f = Frame();
   if (f.ManualStop) {
@@ -240,25 +259,54 @@ int TLumivaultForm::OutputWidth() const {
 
 void TLumivaultForm::UpdateStretchFactor() {
   if (AppSettings().autoStretch && sourceWidth_ > 0 && sourceHeight_ > 0)
-    stretchFactor_ = AutoStretchFactor(OutputWidth(), sourceWidth_, sourceHeight_, Frame().CropRect);
+    stretchFactor_ = AutoStretchFactor(OutputWidth(), DisplayWidth(), sourceHeight_, Frame().CropRect);
 }
 
-void TLumivaultForm::SourceVideoSizeChanged(int width, int height) {
+void TLumivaultForm::SourceVideoSizeChanged(int width, int height, double aspect) {
   sourceWidth_ = width;
   sourceHeight_ = height;
   if (width <= 0 || height <= 0) return;
+  displayAspect_ = aspect > 0 ? aspect : static_cast<double>(width) / height;
   UpdateStretchFactor();
   int inner = panelRect_.width();
-  EngineSetVideoSize(inner, VideoHeightForAspect(inner, static_cast<double>(width) / height, stretchFactor_));
+  EngineSetVideoSize(inner, VideoHeightForAspect(inner, displayAspect_, stretchFactor_));
   Post(WM_VIDEO_RELAYOUT, 0, 0);
+}
+
+int TLumivaultForm::DisplayWidth() const {
+  return displayAspect_ > 0 ? static_cast<int>(std::lround(sourceHeight_ * displayAspect_)) : sourceWidth_;
+}
+
+void TLumivaultForm::TakeSourceVideo() {
+  // Only a built graph has a picture size to tell; without one the window
+  // keeps what it was told last.
+  if (Graph().pGB) {
+    int width = 0, height = 0;
+    {
+      CritSecLock lock(CaptureLock());
+      const VideoFormatState& v = CaptureFrames().video;
+      width = std::abs(v.SourceWidth);
+      height = std::abs(v.SourceHeight);
+    }
+    const double aspect = Engine().VideoAspect;
+    if (width > 0 && height > 0 && (width != sourceWidth_ || height != sourceHeight_ || aspect != displayAspect_)) {
+      sourceWidth_ = width;
+      sourceHeight_ = height;
+      displayAspect_ = aspect > 0 ? aspect : static_cast<double>(width) / height;
+      UpdateStretchFactor();
+      const int inner = panelRect_.width();
+      EngineSetVideoSize(inner, VideoHeightForAspect(inner, displayAspect_, stretchFactor_));
+    }
+  }
+  VideoRelayout();
 }
 
 void TLumivaultForm::VideoRelayout() {
   // 1.
   UpdateStretchFactor();
-  // 2.
+  // 2. The placement follows the picture as it is shown: its display aspect.
   if (sourceWidth_ > 0 && sourceHeight_ > 0) {
-    VideoPlacement v = PlaceVideo(panelRect_.width(), panelRect_.height(), sourceWidth_, sourceHeight_,
+    VideoPlacement v = PlaceVideo(panelRect_.width(), panelRect_.height(), DisplayWidth(), sourceHeight_,
                                   stretchFactor_, Frame().CropRect);
     Panel1->SetVideoPlacement(0, v.top, v.width, v.height);
     EngineSetVideoWindowPosition(0, v.top, v.width, v.height);
@@ -274,90 +322,128 @@ void TLumivaultForm::VideoRelayout() {
   }
 }
 
-// The engine's operations are called from these places once the engine's
-// window side is wired in.
+TLumivaultForm::EngineCall::~EngineCall() {
+  if (--form_.engineDepth_ > 0) return;
+  // What waited for the operation runs now, from the event loop.
+  if (form_.graphNotifyDeferred_) {
+    form_.graphNotifyDeferred_ = false;
+    form_.Post(WM_GRAPHNOTIFY, 0, 0);
+  }
+  if (form_.closeDeferred_) {
+    form_.closeDeferred_ = false;
+    QTimer::singleShot(0, &form_, [form = &form_] { form->close(); });
+  }
+}
 
 void TLumivaultForm::EngineAttachWindow() {
-  // Engine: SetEngineView(this); the graph's message window is this form and
-  // the video owner Panel1; the initial video size is Panel1's inner size.
+  SetEngineView(this);
+  SetEngineWindows(this, Panel1, Panel1->width() - 2, Panel1->height() - 2);
+  // The engine's waits and its "process pending messages" keep timers and
+  // repaints going. User input waits until the operation has returned, so
+  // no button can start another one half-way through it.
+  auto pump = [this] {
+    EngineCall call(*this);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  };
+  SetPendingMessagePump(pump);
+  SetWaitPump(pump);
+  engineAttached_ = true;
 }
 
-void TLumivaultForm::EngineRenderFile(const std::string&) {
-  // Engine: build the graph for the file on its rendering thread, then play.
+void TLumivaultForm::DetachEngine() {
+  if (!engineAttached_) return;
+  engineAttached_ = false;
+  SetPendingMessagePump({});
+  SetWaitPump({});
+  SetEngineView(nullptr);
+  // Without the close procedure (a window destroyed by its owner) a
+  // recording still ends with a whole file, and the renderer stops
+  // presenting to the panel before the panel goes.
+  if (Frame().IsRecording) StopRecording();
+  if (IVideoWindow* w = Graph().pVideoWindow) w->put_Owner(0);
+  if (Graph().pGB) CloseDVDVolume();
+  JoinWorkerThread();
+  SetEngineWindows(nullptr, nullptr, 0, 0);
 }
 
-void TLumivaultForm::EngineSetVideoSize(int, int) {
-  // Engine: the capture path's video size for the panel.
+void TLumivaultForm::EngineRenderFile(const std::string& path) {
+  EngineCall call(*this);
+  SetSourceFile(path);
+  RenderSource();
+  Play();
+  TakeSourceVideo();
 }
 
-void TLumivaultForm::EngineSetVideoWindowPosition(int, int, int, int) {
-  // Engine: IVideoWindow::SetWindowPosition on the graph's video window.
+void TLumivaultForm::EngineSetVideoSize(int width, int height) {
+  // The relayout that follows places it; the size is known from here on.
+  if (IVideoWindow* w = Graph().pVideoWindow) w->SetWindowPosition(0, 0, width, height);
 }
 
-void TLumivaultForm::EngineMakeOutputFilename() {
-  // Engine: MakeOutputFilename for the open source.
+void TLumivaultForm::EngineSetVideoWindowPosition(int left, int top, int width, int height) {
+  if (IVideoWindow* w = Graph().pVideoWindow) w->SetWindowPosition(left, top, width, height);
 }
 
 void TLumivaultForm::EngineRestoreVolume() {
-  // Engine: full volume through SetVolume_Helper, waiting at most 800 ms.
+  if (Graph().pBasicAudio) SetVolume(0);
 }
 
 void TLumivaultForm::EnginePlay() {
-  // Engine: play.
+  EngineCall call(*this);
+  Play();
 }
 
 void TLumivaultForm::PauseButtonClick() {
-  // Engine: pause.
+  EngineCall call(*this);
+  Pause();
 }
 
 void TLumivaultForm::StopButtonClick() {
-  // Engine: stop and reset to the beginning.
+  EngineCall call(*this);
+  Stop();
 }
 
 void TLumivaultForm::StartRecordingButtonClick() {
-  // Control: the Convert button (also EncodeMenu).
+  EngineCall call(*this);
+  ::StartRecordingButtonClick();
 }
 
 void TLumivaultForm::PerformanceMonitorTimer() {
-  // Control: one step of the 500 ms timer.
+  // A tick that comes while an engine operation waits is skipped; the next
+  // one is 500 ms away.
+  if (InEngineCall()) return;
+  EngineCall call(*this);
+  ::PerformanceMonitorTimer();
 }
 
 void TLumivaultForm::GraphNotify() {
-  // Engine: the graph's event handler.
+  if (InEngineCall()) {
+    graphNotifyDeferred_ = true;
+    return;
+  }
+  EngineCall call(*this);
+  HandleGraphEvents();
 }
 
-void TLumivaultForm::RecordProgress(WPARAM, LPARAM) {
-  // Control: the progress line and bar, lParam -1 for a finished recording.
-}
+void TLumivaultForm::RecordProgress(WPARAM wParam, LPARAM lParam) { OnRecordProgress(wParam, lParam); }
 
-void TLumivaultForm::PositionRangeBarLowChange() {
-  // Control: the low thumb's change handler (seek, start label).
-}
-
-void TLumivaultForm::PositionRangeBarHighChange() {
-  // Control: the high thumb's change handler (stop point and its label).
-}
-
-void TLumivaultForm::PositionRangeBarMouseDown() {
-  // Control: mouse down on the position bar (drag starts, time label frozen).
-}
-
-void TLumivaultForm::PositionRangeBarMouseUp() {
-  // Control: mouse up on the position bar (the pending seek runs).
-}
-
-void TLumivaultForm::EngineStopRecording() {
-  // Engine: stop the recording and finish the output file.
-}
+void TLumivaultForm::EngineStopRecording() { StopRecording(); }
 
 void TLumivaultForm::EnginePauseThenStop() {
-  // Engine: pause, wait 200 ms, stop.
+  Pause();
+  SleepPumping(200);
+  Stop();
 }
 
 void TLumivaultForm::EngineEndRenderThread() {
-  // Engine: ask the rendering thread to end; kill it on the second attempt ("quiting").
+  if (Engine().RenderState == 0) {
+    // The first close request leaves the rendering to finish by itself; a
+    // rendering thread cannot be killed, so the second one waits for it.
+    if (++renderCloseAttempts_ < 2) return;
+    JoinWorkerThread();
+    WriteLog("quiting");
+    return;
+  }
+  JoinWorkerThread();
 }
 
-void TLumivaultForm::EngineTearDownGraph() {
-  // Engine: tear down the playback graph.
-}
+void TLumivaultForm::EngineTearDownGraph() { CloseDVDVolume(); }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "app/control/profile_choice.h"
 #include "app/core/diag_log.h"
 #include "app/core/frame_state.h"
 #include "app/core/message_dlg.h"
@@ -74,33 +75,18 @@ void TLumivaultForm::LoadProfiles() {
 }
 
 void TLumivaultForm::ProfileComboChange() {
-  FrameState& f = Frame();
-  int index = ProfileCombo->currentIndex();
-  // 1.
-  if (index < 0 || index >= static_cast<int>(profileList_.size())) {
-    f.CurrentProfile = nullptr;
+  // 1.-5. The selection, its codecs, the output format rules and the next
+  // output name are the same for every front end.
+  const std::optional<ProfileOutput> out = SelectProfile(profileList_, ProfileCombo->currentIndex());
+  if (!out) {
     RefreshValueLists();
     return;
   }
-  // 2.
-  std::string name = S(ProfileCombo->itemText(index));
-  AppSettings().lastProfile = name;
-  WriteSettingText(kGroup, "last_profile", name.c_str());
-  if (SaveProfileForm) SaveProfileForm->ProfileNameEdit->setText(Q(name));
-  // 3.
-  CProfile& p = profileList_[static_cast<size_t>(index)];
-  f.CurrentProfile = &p;
-  EncParams().vcodec = p.vcodec;
-  EncParams().acodec = p.acodec;
+  const CProfile& p = *Frame().CurrentProfile;
+  if (SaveProfileForm) SaveProfileForm->ProfileNameEdit->setText(Q(p.name));
   encoderAudioFormat_ = p.aformat;
-  // 4.
-  ProfileOutput out = ApplyProfileRules(p, f.OutputFormat, AppSettings().formatMp4);
-  f.OutputFormat = out.outputFormat;
-  AppSettings().formatMp4 = out.mp4VideoCodec;
-  EncParams().Mp4VideoCodec = out.mp4VideoCodec;
-  if (out.threeGpKind >= 0) threeGpKind_ = out.threeGpKind;
-  // 5, 6, 7.
-  EngineMakeOutputFilename();
+  if (out->threeGpKind >= 0) threeGpKind_ = out->threeGpKind;
+  // 6, 7.
   UpdateProfilePictureSize();
   RefreshValueLists();
 }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+#include "app/control/recording_control.h"
 #include "app/core/diag_log.h"
 #include "app/core/frame_state.h"
 #include "app/window/finished_recording.h"
@@ -181,7 +182,9 @@ void TLumivaultForm::ShowOptimizing(bool visible) {
   if (PromptAfterBlankScreen) PromptAfterBlankScreen->setVisible(visible);
 }
 
-void TLumivaultForm::RunTimerStep() { PerformanceMonitorTimer(); }
+// The engine runs the timer's step itself (at the end of the file), in the
+// middle of its own operation: the step runs whatever the window is doing.
+void TLumivaultForm::RunTimerStep() { ::PerformanceMonitorTimer(); }
 
 void TLumivaultForm::AskDefaultOutputFolder() {
   if (AskDefaultOutputFolderForm) AskDefaultOutputFolderForm->exec();

@@ -3,7 +3,7 @@
 # the executable "corvane".
 if(CORVANE_GUI)
   corvane_library(corvane_window ${CMAKE_CURRENT_LIST_DIR}
-    DEPS corvane_transfer_ui corvane_sysinfo corvane_profiles corvane_encode corvane_settings
+    DEPS corvane_appcontrol corvane_transfer_ui corvane_sysinfo corvane_profiles corvane_encode corvane_settings
          corvane_dshow corvane_com corvane_appcore corvane_platform_core Qt6::Widgets)
 
   add_executable(corvane ${CMAKE_CURRENT_LIST_DIR}/corvane_main.cpp)

@@ -1,7 +1,14 @@
 #include "app/window/qt_message_dlg.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "app/core/diag_log.h"
 
 const char* MessageKindCaption(MsgKind kind) {
   switch (kind) {
@@ -33,7 +40,63 @@ void CentreOn(QMessageBox& box, QWidget* owner) {
 }
 }  // namespace
 
+QtMessageDlg::QtMessageDlg(QWidget* owner) : owner_(owner), context_(std::make_unique<QObject>()) {}
+
+QtMessageDlg::~QtMessageDlg() = default;
+
 int QtMessageDlg::Show(const std::string& text, MsgKind kind, unsigned buttons) {
+  if (QThread::currentThread() == context_->thread()) return ShowHere(text, kind, buttons);
+  return ShowFromOtherThread(text, kind, buttons);
+}
+
+namespace {
+// One question from another thread. The application's thread takes it up
+// (or finds it withdrawn) and answers it; the asker waits on it.
+struct CrossThreadQuestion {
+  enum class State { Queued, TakenUp, Withdrawn, Answered };
+  std::mutex m;  // guards state and result
+  std::condition_variable cv;
+  State state = State::Queued;
+  int result = mrNo;
+};
+
+int RefusingAnswer(unsigned buttons) {
+  if (buttons & mbNo) return mrNo;
+  if (buttons & mbCancel) return mrCancel;
+  return mrOk;
+}
+}  // namespace
+
+int QtMessageDlg::ShowFromOtherThread(const std::string& text, MsgKind kind, unsigned buttons) {
+  using State = CrossThreadQuestion::State;
+  auto q = std::make_shared<CrossThreadQuestion>();
+  QMetaObject::invokeMethod(
+      context_.get(),
+      [this, q, text, kind, buttons] {
+        {
+          std::lock_guard<std::mutex> lock(q->m);
+          if (q->state != State::Queued) return;
+          q->state = State::TakenUp;
+        }
+        const int result = ShowHere(text, kind, buttons);
+        std::lock_guard<std::mutex> lock(q->m);
+        q->result = result;
+        q->state = State::Answered;
+        q->cv.notify_all();
+      },
+      Qt::QueuedConnection);
+  std::unique_lock<std::mutex> lock(q->m);
+  if (!q->cv.wait_for(lock, std::chrono::milliseconds(kPickUpMs), [&] { return q->state != State::Queued; })) {
+    q->state = State::Withdrawn;
+    WriteLog("Message not shown, the window is busy: %s", text.c_str());
+    return RefusingAnswer(buttons);
+  }
+  // Taken up: the user's answer, however long it takes.
+  q->cv.wait(lock, [&] { return q->state == State::Answered; });
+  return q->result;
+}
+
+int QtMessageDlg::ShowHere(const std::string& text, MsgKind kind, unsigned buttons) {
   QMessageBox box(owner_.data());
   box.setWindowTitle(MessageKindCaption(kind));
   box.setIcon(KindIcon(kind));
@@ -64,6 +127,10 @@ int QtMessageDlg::Show(const std::string& text, MsgKind kind, unsigned buttons) 
 }
 
 void QtMessageDlg::SystemBox(const std::string& text, const std::string& caption) {
+  if (QThread::currentThread() != context_->thread()) {
+    WriteLog("%s: %s", caption.c_str(), text.c_str());
+    return;
+  }
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
                   QMessageBox::Ok, owner_.data());
   CentreOn(box, owner_.data());

@@ -4,17 +4,34 @@
 // the message kind and the asked buttons.
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 
 #include "app/core/message_dlg.h"
 
+//
+// Any thread may ask (the encoder asks before it overwrites the next part
+// file from the capture thread): the box is always shown on the
+// application's thread and the asking thread waits for the answer. When that
+// thread does not take the question up within kPickUpMs (it is itself
+// waiting, perhaps for the asker), the asker gets the refusing answer at
+// once, so neither waits for the other.
 class QtMessageDlg : public MessageDlgHandler {
  public:
-  explicit QtMessageDlg(QWidget* owner) : owner_(owner) {}
+  explicit QtMessageDlg(QWidget* owner);
+  ~QtMessageDlg() override;
   int Show(const std::string& text, MsgKind kind, unsigned buttons) override;
   void SystemBox(const std::string& text, const std::string& caption) override;
 
+  static constexpr int kPickUpMs = 1000;
+
  private:
+  int ShowHere(const std::string& text, MsgKind kind, unsigned buttons);
+  int ShowFromOtherThread(const std::string& text, MsgKind kind, unsigned buttons);
+
   QPointer<QWidget> owner_;
+  // Lives on the application's thread; questions from other threads are
+  // queued to it, and those still queued go with it.
+  std::unique_ptr<QObject> context_;
 };
 
 // The caption of a message kind: "Warning", "Error", "Information", "Confirm".

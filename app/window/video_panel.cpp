@@ -28,13 +28,24 @@ void VideoPanel::Post(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void VideoPanel::PresentFrame(const BYTE* yuy2, int width, int height, REFERENCE_TIME) {
+  // A copy: the sample is only valid for this call.
   QImage image = Yuy2ToImage(yuy2, width, height);
   if (image.isNull()) return;
   {
     std::lock_guard<std::mutex> lock(frameMutex_);
     frame_ = std::move(image);
   }
-  QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+  // The repaint happens on the window's thread. One request at a time: a
+  // renderer that presents faster than the window paints cannot flood its
+  // event queue, and the paint shows the newest frame anyway.
+  if (repaintQueued_.exchange(true)) return;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        repaintQueued_ = false;
+        update();
+      },
+      Qt::QueuedConnection);
 }
 
 void VideoPanel::SetVideoPlacement(int left, int top, int width, int height) {

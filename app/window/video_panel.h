@@ -5,6 +5,7 @@
 // panel's handle go on to the main window.
 #include <QFrame>
 #include <QImage>
+#include <atomic>
 #include <mutex>
 
 #include "platform/core/messages.h"
@@ -44,6 +45,7 @@ class VideoPanel : public QFrame, public MessageWindow, public IVideoFrameSink {
   QRect videoRect_;
   mutable std::mutex frameMutex_;  // guards frame_ (written by the renderer's thread)
   QImage frame_;
+  std::atomic<bool> repaintQueued_{false};  // a repaint request is on its way to the window's thread
 };
 
 // The start picture shown in Image1: the product name on a dark panel.

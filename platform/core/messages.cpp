@@ -1,10 +1,18 @@
 #include "platform/core/messages.h"
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
+
+#include "platform/core/threads.h"
 
 namespace {
 std::mutex g_pumpMutex;  // guards g_pump
 std::function<void()> g_pump;
+
+std::mutex g_waitPumpMutex;  // guards g_waitPump and g_waitPumpThread
+std::function<void()> g_waitPump;
+std::thread::id g_waitPumpThread;
 }  // namespace
 
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -25,6 +33,38 @@ void ProcessPendingMessages() {
     pump = g_pump;
   }
   if (pump) pump();
+}
+
+void SetWaitPump(std::function<void()> pump) {
+  std::lock_guard<std::mutex> lock(g_waitPumpMutex);
+  g_waitPump = std::move(pump);
+  g_waitPumpThread = g_waitPump ? std::this_thread::get_id() : std::thread::id();
+}
+
+bool WaitPumpOnThisThread() {
+  std::lock_guard<std::mutex> lock(g_waitPumpMutex);
+  return g_waitPump && g_waitPumpThread == std::this_thread::get_id();
+}
+
+void RunWaitPump() {
+  std::function<void()> pump;
+  {
+    std::lock_guard<std::mutex> lock(g_waitPumpMutex);
+    if (g_waitPumpThread == std::this_thread::get_id()) pump = g_waitPump;
+  }
+  if (pump) pump();
+}
+
+void SleepPumping(DWORD ms) {
+  if (!WaitPumpOnThisThread()) {
+    Sleep(ms);
+    return;
+  }
+  const DWORD begin = GetTickCount();
+  for (DWORD waited = 0; waited < ms; waited = GetTickCount() - begin) {
+    Sleep(std::min<DWORD>(10, ms - waited));
+    RunWaitPump();
+  }
 }
 
 void QueuedMessageWindow::Post(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -31,6 +31,20 @@ BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void SetPendingMessagePump(std::function<void()> pump);
 void ProcessPendingMessages();
 
+// While the user-interface thread waits inside the engine (a helper's
+// time-out, a fixed pause), a front end can keep its event loop turning so
+// that timers tick and windows repaint. The pump runs only on the thread
+// that installed it; it must not call into the engine. Without one the
+// waits simply block, as they do in the headless host.
+void SetWaitPump(std::function<void()> pump);
+// True when the calling thread installed the wait pump.
+bool WaitPumpOnThisThread();
+// Runs the wait pump when the caller is on its thread.
+void RunWaitPump();
+// Sleep(ms), cut into slices of at most 10 ms with the wait pump run
+// between them on the pump's thread; a plain Sleep elsewhere.
+void SleepPumping(DWORD ms);
+
 // A message window without widgets: a thread-safe queue that the owning
 // thread drains with Dispatch (used by the batch converter and tests).
 class QueuedMessageWindow : public MessageWindow {
