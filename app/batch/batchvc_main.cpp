@@ -1,0 +1,54 @@
+// batchvc: converts video files to PSP MP4 files from the command line with
+// the converter's engine, settings and profiles (batchvc --help).
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/batch/batch_console.h"
+#include "app/batch/batch_converter.h"
+#include "app/batch/batch_options.h"
+#include "app/batch/stop_signal.h"
+#include "app/batch/title_commands.h"
+#include "app/core/diag_log.h"
+#include "platform/com/com.h"
+#include "platform/core/fpu.h"
+
+#ifndef CORVANE_VERSION
+#define CORVANE_VERSION "unknown"
+#endif
+
+int main(int argc, char** argv) {
+  BatchOptions options;
+  const std::string error = ParseBatchOptions(std::vector<std::string>(argv + 1, argv + argc), &options);
+  if (!error.empty()) {
+    std::fprintf(stderr, "batchvc: %s\nTry 'batchvc --help'.\n", error.c_str());
+    return kExitUsage;
+  }
+  BatchConsole console(options.quiet);
+  switch (options.mode) {
+    case BatchMode::Help:
+      std::fputs(BatchUsage().c_str(), stdout);
+      return kExitConverted;
+    case BatchMode::Version:
+      std::printf("batchvc (Corvane Video Converter) %s\n", CORVANE_VERSION);
+      return kExitConverted;
+    case BatchMode::ListProfiles:
+      return ListProfiles(console);
+    case BatchMode::ShowTitle:
+      PrepareProgramFolder();
+      return ShowTitles(options.files, console);
+    case BatchMode::SetTitle:
+      PrepareProgramFolder();
+      return SetTitle(options.newTitle, options.files.front(), console);
+    case BatchMode::Demo:
+    case BatchMode::Convert:
+      break;
+  }
+  SetFpu53BitMasked();
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  InstallStopSignals();
+  const int status = options.mode == BatchMode::Demo ? RunDemo(options, console) : RunConversions(options, console);
+  CoUninitialize();
+  WriteLog("Exit");
+  return status;
+}

@@ -1,0 +1,324 @@
+// The batch converter run as a process on fixture clips, each run with a
+// home, settings folder and temporary folder of its own.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "settings/settings_store.h"
+#include "tests/fixtures/fixtures.h"
+#include "tests/support/media_probe.h"
+#include "tests/support/test_support.h"
+
+extern char** environ;
+
+namespace {
+namespace fs = std::filesystem;
+constexpr double kOutFps = 30000.0 / 1001;
+// A run that takes longer than this has hung.
+constexpr auto kRunLimit = std::chrono::seconds(300);
+
+struct BatchRun {
+  int status = -1;  // exit status, or -1 when killed by a signal
+  std::string out, err;
+};
+
+// Width and height from a JPEG's baseline frame header, or 0 x 0.
+std::pair<int, int> JpegSize(const std::string& bytes) {
+  if (bytes.size() < 4 || static_cast<unsigned char>(bytes[0]) != 0xFF || static_cast<unsigned char>(bytes[1]) != 0xD8)
+    return {0, 0};
+  for (size_t i = 2; i + 9 < bytes.size(); ++i)
+    if (static_cast<unsigned char>(bytes[i]) == 0xFF && static_cast<unsigned char>(bytes[i + 1]) == 0xC0) {
+      const auto b = [&](size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
+      return {b(7) << 8 | b(8), b(5) << 8 | b(6)};
+    }
+  return {0, 0};
+}
+
+class Batchvc : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir_.file("home/.config"));
+    fs::create_directories(dir_.file("tmp"));
+    // The settings the runs use, read and written here as well.
+    setenv("XDG_CONFIG_HOME", dir_.file("home/.config").c_str(), 1);
+  }
+
+  std::string Clip(FixtureKind kind, double seconds, const std::string& name) {
+    const std::string path = dir_.file(name);
+    EXPECT_EQ(MakeFixture(kind, path, seconds), "") << name;
+    return path;
+  }
+
+  std::vector<std::string> Environment() const {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      const std::string v = *e;
+      if (v.rfind("HOME=", 0) && v.rfind("XDG_CONFIG_HOME=", 0) && v.rfind("TMPDIR=", 0)) env.push_back(v);
+    }
+    env.push_back("HOME=" + dir_.file("home"));
+    env.push_back("XDG_CONFIG_HOME=" + dir_.file("home/.config"));
+    env.push_back("TMPDIR=" + dir_.file("tmp"));
+    return env;
+  }
+
+  // Starts batchvc in the test's folder with standard input from /dev/null,
+  // standard output to a file and standard error to errFd (a file or pipe).
+  pid_t Spawn(const std::vector<std::string>& args, int errFd) {
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 1, dir_.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&fa, errFd, 2);
+    posix_spawn_file_actions_addchdir_np(&fa, dir_.path().c_str());
+    std::vector<std::string> argv = {BATCHVC_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> av, ev;
+    for (auto& a : argv) av.push_back(a.data());
+    av.push_back(nullptr);
+    std::vector<std::string> env = Environment();
+    for (auto& e : env) ev.push_back(e.data());
+    ev.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, BATCHVC_PATH, &fa, nullptr, av.data(), ev.data());
+    posix_spawn_file_actions_destroy(&fa);
+    EXPECT_EQ(rc, 0);
+    return rc == 0 ? pid : -1;
+  }
+
+  // Waits for the process; kills it (and fails) when it outlives the limit.
+  static int Wait(pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "batchvc hung";
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  BatchRun Run(const std::vector<std::string>& args) {
+    const std::string errPath = dir_.file("stderr.txt");
+    const int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t pid = Spawn(args, errFd);
+    close(errFd);
+    BatchRun r;
+    if (pid > 0) r.status = Wait(pid);
+    r.out = ReadFileBytes(dir_.file("stdout.txt"));
+    r.err = ReadFileBytes(errPath);
+    return r;
+  }
+
+  static void ExpectPspFile(const std::string& path, const char* codec, double seconds) {
+    SCOPED_TRACE(path);
+    const MediaProbe p = ProbeMedia(path);
+    ASSERT_TRUE(p.opened);
+    EXPECT_EQ(p.majorBrand, "MSNV");
+    ASSERT_TRUE(p.hasVideo && p.hasAudio);
+    EXPECT_EQ(p.video.codec, codec);
+    EXPECT_EQ(p.video.width, 320);
+    EXPECT_EQ(p.video.height, 240);
+    EXPECT_EQ(p.video.decodeErrors, 0);
+    EXPECT_EQ(p.audio.sampleRate, 48000);
+    EXPECT_NEAR(p.video.durationSec, seconds, 1 / kOutFps + 1e-6);
+    EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 1 / kOutFps + 1e-6);
+  }
+
+  static void ExpectThumbnail(const std::string& mp4) {
+    const std::string thm = mp4.substr(0, mp4.rfind('.')) + ".THM";
+    EXPECT_EQ(JpegSize(ReadFileBytes(thm)), std::make_pair(160, 120)) << thm;
+  }
+
+  TempDir dir_;
+};
+
+// Relative names on purpose: the engine enters the program folder while it
+// converts, and the second file must still be found.
+TEST_F(Batchvc, ConvertsABatchIntoNumberedPspFilesEachWithItsThumbnail) {
+  Clip(FixtureKind::kH264AacMp4, 3.0, "first clip.mp4");
+  Clip(FixtureKind::kHd720, 3.0, "second.mp4");
+  WriteSettingInt("OutputConfig", "file_number", 30005);
+  const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "first clip.mp4", "second.mp4"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  ExpectPspFile(dir_.file("out/M4V30005.MP4"), "mpeg4", 3.0);
+  ExpectPspFile(dir_.file("out/M4V30006.MP4"), "mpeg4", 3.0);
+  // The 320x240 clip is not scaled (no thumbnail during the conversion),
+  // the 720p one is: both ways end with a thumbnail.
+  ExpectThumbnail(dir_.file("out/M4V30005.MP4"));
+  ExpectThumbnail(dir_.file("out/M4V30006.MP4"));
+  EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 0), 30007) << "raised once per file and stored";
+  std::string title;
+  ASSERT_TRUE(ReadUsmtTitle(dir_.file("out/M4V30005.MP4"), &title));
+  EXPECT_EQ(title, "first clip") << "the title defaults to the source's name";
+  // Standard error is no terminal: plain progress lines, and a summary.
+  EXPECT_NE(r.err.find("% Recorded 0:00:0"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Converted 2 of 2 file(s)"), std::string::npos) << r.out;
+}
+
+TEST_F(Batchvc, RangeTitleAndH264ProfileAreHonoured) {
+  Clip(FixtureKind::kH264AacMp4, 8.0, "long.mp4");
+  const BatchRun r = Run({"--profile=PSP AVC 320x240", "--start", "0:02", "--duration", "3", "--title", "Holiday",
+                          "--output-folder", "out", "long.mp4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string out = dir_.file("out/MAQ20001.MP4");
+  ExpectPspFile(out, "h264", 3.0);
+  EXPECT_EQ(ProbeMedia(out).video.profile, "Main");
+  std::string title;
+  ASSERT_TRUE(ReadUsmtTitle(out, &title));
+  EXPECT_EQ(title, "Holiday");
+  ExpectThumbnail(out);
+}
+
+TEST_F(Batchvc, TwoPassesWriteOneFileOverTheRange) {
+  Clip(FixtureKind::kH264AacMp4, 6.0, "clip.mp4");
+  const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--passes", "2", "--start", "1", "--duration", "0:00:03",
+                          "--output-folder", "out", "clip.mp4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectPspFile(dir_.file("out/M4V20001.MP4"), "mpeg4", 3.0);
+  EXPECT_FALSE(fs::exists(dir_.file("out/M4V20001 - 02.MP4")));
+  EXPECT_NE(r.err.find("[Pass 2 of 2]"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 0), 20002) << "one number for both passes";
+}
+
+TEST_F(Batchvc, FilesTheEngineRefusesFailWhileTheOthersConvert) {
+  Clip(FixtureKind::kH264AacMp4, 2.0, "good1.mp4");
+  Clip(FixtureKind::kNoVideo, 2.0, "song.m4a");
+  Clip(FixtureKind::kMpeg2Mp2Ps, 2.0, "good2.mpg");
+  WriteFileBytes(dir_.file("notes.avi"), "this is not a video\n");
+  fs::create_directories(dir_.file("folder.mp4"));
+  const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "missing.mp4", "good1.mp4",
+                          "notes.avi", "song.m4a", "folder.mp4", "good2.mpg"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("missing.mp4: no such file"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("folder.mp4: is a folder"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("notes.avi: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("song.m4a: Video cannot be played."), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Batch Mode"), std::string::npos) << "no advice to use the batch converter";
+  ExpectPspFile(dir_.file("out/M4V20001.MP4"), "mpeg4", 2.0);
+  ExpectPspFile(dir_.file("out/M4V20002.MP4"), "mpeg4", 2.0);
+  EXPECT_FALSE(fs::exists(dir_.file("out/M4V20003.MP4")));
+  EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 0), 20003) << "failed files take no number";
+  EXPECT_NE(r.out.find("Converted 2 of 6 file(s)"), std::string::npos) << r.out;
+}
+
+TEST_F(Batchvc, AnExistingOutputIsOnlyOverwrittenWithYes) {
+  Clip(FixtureKind::kH264AacMp4, 2.0, "clip.mp4");
+  WriteFileBytes(dir_.file("mine.MP4"), "keep me");
+  // Nobody at a terminal to ask: the file is kept and the run fails.
+  BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--output", "mine.MP4", "clip.mp4"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ReadFileBytes(dir_.file("mine.MP4")), "keep me");
+  EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
+  r = Run({"--yes", "--profile", "PSP MPEG-4 320x240", "--output", "mine.MP4", "clip.mp4"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  ExpectPspFile(dir_.file("mine.MP4"), "mpeg4", 2.0);
+  ExpectThumbnail(dir_.file("mine.MP4"));
+  EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 20001), 20001) << "a named output takes no number";
+}
+
+TEST_F(Batchvc, CtrlCFinishesTheOutputPlayableUpToWhereItStopped) {
+  Clip(FixtureKind::kH264AacMp4, 60.0, "long.mp4");
+  Clip(FixtureKind::kH264AacMp4, 2.0, "next.mp4");
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t pid = Spawn({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "long.mp4", "next.mp4"}, fds[1]);
+  close(fds[1]);
+  ASSERT_GT(pid, 0);
+  // The first progress line says the conversion is under way.
+  std::string err;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (err.find("Recorded") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    pollfd p{fds[0], POLLIN, 0};
+    if (poll(&p, 1, 200) <= 0) continue;
+    char buf[512];
+    const ssize_t n = read(fds[0], buf, sizeof(buf));
+    if (n <= 0) break;
+    err.append(buf, static_cast<size_t>(n));
+  }
+  ASSERT_NE(err.find("Recorded"), std::string::npos) << err;
+  kill(pid, SIGINT);
+  const int status = Wait(pid);
+  char buf[512];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof(buf))) > 0;) err.append(buf, static_cast<size_t>(n));
+  close(fds[0]);
+  EXPECT_EQ(status, 130);
+  EXPECT_NE(err.find("playable up to"), std::string::npos) << err;
+  EXPECT_NE(err.find("1 file(s) not started"), std::string::npos) << err;
+  const MediaProbe p = ProbeMedia(dir_.file("out/M4V20001.MP4"));
+  ASSERT_TRUE(p.opened && p.hasVideo && p.hasAudio);
+  EXPECT_EQ(p.video.decodeErrors, 0);
+  EXPECT_GE(p.video.durationSec, 1.0);
+  EXPECT_LT(p.video.durationSec, 59.0);
+  EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 2 / kOutFps);
+  EXPECT_FALSE(fs::exists(dir_.file("out/M4V20002.MP4"))) << "the batch ends with the stopped file";
+  EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 0), 20002) << "the kept file keeps its number";
+}
+
+TEST_F(Batchvc, TitlesAreShownAndChangedInPlace) {
+  Clip(FixtureKind::kH264AacMp4, 2.0, "clip.mp4");
+  ASSERT_EQ(Run({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "clip.mp4"}).status, 0);
+  const std::string out = dir_.file("out/M4V20001.MP4");
+  const MediaProbe before = ProbeMedia(out);
+  BatchRun r = Run({"--show-title", out});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "clip\n");
+  r = Run({"--set-title", "Sommerferien am Meer, Tag 1", out});
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Run({"--show-title", out, "clip.mp4"});
+  EXPECT_EQ(r.status, 1) << "the source has no PSP title";
+  EXPECT_EQ(r.out, out + ": Sommerferien am Meer, Tag 1\n");
+  EXPECT_NE(r.err.find("clip.mp4: has no PSP title"), std::string::npos) << r.err;
+  // A shorter title shrinks the file; the video is untouched either way.
+  ASSERT_EQ(Run({"--set-title", "Tag 1", out}).status, 0);
+  EXPECT_EQ(Run({"--show-title", out}).out, "Tag 1\n");
+  const MediaProbe after = ProbeMedia(out);
+  EXPECT_EQ(after.video.decodedFrames, before.video.decodedFrames);
+  EXPECT_EQ(after.video.decodeErrors, 0);
+  EXPECT_EQ(after.audio.decodedSamples, before.audio.decodedSamples);
+  // Only ".mp4" names carry titles, and nothing is written to others.
+  fs::copy_file(out, dir_.file("copy.m4v"));
+  r = Run({"--set-title", "x", "copy.m4v"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("only files named .mp4"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(dir_.file("copy.m4v")), ReadFileBytes(out));
+}
+
+TEST_F(Batchvc, DemoConvertsItsOwnClipWithoutTouchingTheUsersSettings) {
+  const BatchRun r = Run({"--demo"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto at = r.out.find("Folder: ");
+  ASSERT_NE(at, std::string::npos) << r.out;
+  const std::string folder = r.out.substr(at + 8, r.out.find('\n', at) - at - 8);
+  EXPECT_EQ(folder.rfind(dir_.file("tmp/"), 0), 0u) << "in the temporary folder: " << folder;
+  ExpectPspFile(folder + "/M4V20001.MP4", "mpeg4", 10.0);
+  ExpectThumbnail(folder + "/M4V20001.MP4");
+  EXPECT_FALSE(fs::exists(dir_.file("home/.config/Corvane"))) << "the user's settings are not created";
+  EXPECT_FALSE(fs::exists(dir_.file("home/Desktop"))) << "nor the desktop folder";
+}
+
+TEST_F(Batchvc, ListsTheProfilesOneALine) {
+  const BatchRun r = Run({"--list-profiles"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("PSP MPEG-4 320x240\tmpeg4 320x240 29.97 fps 768 kbit/s\taac 48000 Hz 2 ch 128 kbit/s\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("PSP AVC 320x240\th264 320x240 29.97 fps 500 kbit/s\t"), std::string::npos) << r.out;
+  const BatchRun bad = Run({"--profile", "No Such Profile", "x.mp4"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("no profile named \"No Such Profile\""), std::string::npos) << bad.err;
+}
+}  // namespace
