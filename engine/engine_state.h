@@ -66,10 +66,6 @@ struct EngineState {
   // Conversion (user-interface thread; bRecordingFirstSample is also
   // cleared by the video callback).
   std::atomic<bool> bRecordingFirstSample{false};
-  // Set while the conversion waits for the first picture after its start
-  // seek (the first one marked as a discontinuity); cleared by the video
-  // callback.
-  std::atomic<bool> bAwaitStartSeek{false};
   bool bIgnoreGraphEvents = false;
   int RecordStartSecond = 0;
   std::atomic<DWORD> RecordStartTick{0};

@@ -86,10 +86,7 @@ int OnVideoSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* s
   CritSecLock lock(CaptureLock());
   CaptureFrameState& c = CaptureFrames();
   SyncState& s = Sync();
-  // Pictures from before the conversion's start seek belong to the preview.
-  EngineState& e = Engine();
-  if (e.bAwaitStartSeek && sample->IsDiscontinuity() == S_OK) e.bAwaitStartSeek = false;
-  const bool recording = Frame().IsRecording && !e.bAwaitStartSeek;
+  const bool recording = Frame().IsRecording;
   if (c.DebugLevel >= 20) {
     WriteLog("___________________");
     WriteLog("V %8.8f - %-8.8f %s %d  delta=%.7f", *start * 1e-7, *stop * 1e-7, typeChanged ? "CHANGE" : "",

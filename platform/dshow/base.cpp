@@ -32,11 +32,11 @@ HRESULT GetInterface(IUnknown* pUnk, void** ppv) {
   return S_OK;
 }
 
+// The notification is sent with the lock held: a waiter that wakes may
+// destroy the event at once, and must not do so while we still signal it.
 void CAMEvent::Set() {
-  {
-    std::lock_guard<std::mutex> lock(m_);
-    signalled_ = true;
-  }
+  std::lock_guard<std::mutex> lock(m_);
+  signalled_ = true;
   if (manual_) cv_.notify_all();
   else cv_.notify_one();
 }
@@ -56,10 +56,8 @@ bool CAMEvent::Wait(DWORD ms) {
 }
 
 void CAMSemaphore::Release(LONG n) {
-  {
-    std::lock_guard<std::mutex> lock(m_);
-    count_ = (count_ > max_ - n) ? max_ : count_ + n;
-  }
+  std::lock_guard<std::mutex> lock(m_);
+  count_ = (count_ > max_ - n) ? max_ : count_ + n;
   cv_.notify_all();
 }
 
