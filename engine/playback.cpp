@@ -85,13 +85,13 @@ void Pause(int) {
     WriteLog("Re-entering pause");
     return;
   }
-  if (g.pMediaControl && f.PlaybackState == 2) {
-    e.bFreezeTimeLabel = true;
-    auto helper = std::make_shared<Movie_Pause_Helper>(g.pMediaControl);
-    e.bPausing = true;
-    GraphHelper::RunAndWait(helper, 3000);
-    e.bPausing = false;
-  }
+  // A graph that is not running has nothing to pause and no picture to show.
+  if (!g.pMediaControl || f.PlaybackState != 2) return;
+  e.bFreezeTimeLabel = true;
+  auto helper = std::make_shared<Movie_Pause_Helper>(g.pMediaControl);
+  e.bPausing = true;
+  GraphHelper::RunAndWait(helper, 3000);
+  e.bPausing = false;
   if (f.PlaybackState != 1) WriteLog("Pause time out");
   f.PlaybackState = 1;
   // 4.-5.

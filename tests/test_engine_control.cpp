@@ -1,0 +1,155 @@
+// Transport, the start of a conversion and the profile's values, on real
+// graphs of fixture clips driven through the headless host.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/control/headless_host.h"
+#include "app/control/profile_choice.h"
+#include "app/core/frame_state.h"
+#include "encode/encoder_params.h"
+#include "encode/encoder_threads.h"
+#include "engine/capture_frames.h"
+#include "engine/engine_state.h"
+#include "engine/graph_builder.h"
+#include "engine/playback.h"
+#include "engine/recording.h"
+#include "profiles/profile.h"
+#include "settings/settings.h"
+#include "tests/fixtures/fixtures.h"
+#include "tests/support/media_probe.h"
+#include "tests/support/test_support.h"
+
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
+         "race:libx264.so*\n";
+}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
+
+namespace {
+class EngineControl : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("HOME", dir_.file("home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", dir_.file("home/.config").c_str(), 1);
+    std::filesystem::create_directories(dir_.file("out"));
+    FrameState& f = Frame();
+    f.ProgramFolder = std::filesystem::current_path().string();
+    f.PassCount = f.CurrentPass = 1;
+    f.ProcessorCount = 2;
+    f.CropRect = CropFractions();
+    AppSettings() = Settings();
+    AppSettings().adjustSpeed = 0;
+    f.SetOutputPath(dir_.file("out/M4V20001.MP4"));
+    LoadProfileList(profiles_, "");
+    SelectProfile(profiles_, FindProfile(profiles_, "PSP MPEG-4 320x240"));
+  }
+  void TearDown() override { Frame().CurrentProfile = nullptr; }
+
+  std::string Clip(FixtureKind kind, double seconds) {
+    const std::string path = dir_.file(std::string("clip") + FixtureExtension(kind));
+    EXPECT_EQ(MakeFixture(kind, path, seconds), "");
+    return path;
+  }
+  double Position() {
+    REFTIME pos = -1;
+    Graph().pMediaPosition->get_CurrentPosition(&pos);
+    return pos;
+  }
+  LONG Volume() {
+    LONG v = 1;
+    Graph().pBasicAudio->get_Volume(&v);
+    return v;
+  }
+
+  TempDir dir_;
+  ScriptedMessageBox box_;
+  std::vector<CProfile> profiles_;
+  HeadlessHost host_;
+};
+
+TEST_F(EngineControl, TransportFollowsTheCommands) {
+  ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kH264AacMp4, 1.0)));
+  EXPECT_EQ(Frame().PlaybackState, 2);
+  EXPECT_EQ(Volume(), 0) << "full volume when playing outside a conversion";
+  EXPECT_EQ(host_.banner, "Ready to record this title [0:00:01]");
+  EXPECT_EQ(host_.positionMax, 1);
+  // A second build while one renders is refused and changes nothing.
+  Engine().RenderState = 0;
+  EXPECT_EQ(RenderSource(), 0);
+  EXPECT_EQ(Frame().SourceReadiness, 2);
+  Engine().RenderState = 1;
+  Pause();
+  EXPECT_EQ(Frame().PlaybackState, 1);
+  EXPECT_TRUE(Engine().bFreezeTimeLabel);
+  Stop();
+  EXPECT_EQ(Frame().PlaybackState, 0);
+  EXPECT_NEAR(Position(), 0.0, 0.05) << "stop goes back to the beginning";
+  // Pausing a graph that does not run changes nothing.
+  Pause();
+  EXPECT_EQ(Frame().PlaybackState, 0);
+}
+
+TEST_F(EngineControl, PlayAtTheEndStartsAgain) {
+  ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kH264AacMp4, 1.0)));
+  for (int i = 0; i < 100 && Position() < 0.999; ++i) host_.Pump(50);
+  ASSERT_NEAR(Position(), 1.0, 0.01) << "played to its end";
+  Play();
+  EXPECT_LT(Position(), 0.5);
+}
+
+TEST_F(EngineControl, ProfileWithoutASizeTakesTheSourceWidthAndAHeightOfSixteens) {
+  ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kAnamorphic576, 1.0)));
+  CProfile p = profiles_[static_cast<size_t>(FindProfile(profiles_, "PSP MPEG-4 320x240"))];
+  p.s = "source";
+  Frame().CurrentProfile = &p;
+  LoadEncoderParameters();
+  EXPECT_EQ(EncParams().width, 720);
+  EXPECT_EQ(EncParams().height, 400) << "720 x 9 / 16 = 405, down to a multiple of 16";
+  EXPECT_EQ(EncParams().frameRate, 29.97);
+  EXPECT_EQ(EncParams().outSampleRate, 48000);
+  Frame().CurrentProfile = nullptr;
+}
+
+TEST_F(EngineControl, ExactSourceSizeNeedsNoResizeAnyCropDoes) {
+  ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kH264AacMp4, 2.0)));
+  host_.MovePositionLow(0);
+  host_.SetPositionHigh(1);
+  ASSERT_TRUE(host_.Convert().finished);
+  EXPECT_FALSE(CaptureFrames().scale.NeedResize);
+  Frame().CropRect = CropFractions{0.1, 0.0, 0.9, 1.0};
+  host_.MovePositionLow(0);
+  host_.SetPositionHigh(1);
+  box_.Answer(mrYes);  // overwrite the first output
+  ASSERT_TRUE(host_.Convert().finished);
+  EXPECT_TRUE(CaptureFrames().scale.NeedResize);
+}
+
+TEST_F(EngineControl, OneProcessorEncodesInlineWithoutThreads) {
+  Frame().ProcessorCount = 1;
+  ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kH264AacMp4, 2.0)));
+  host_.MovePositionLow(0);
+  bool threads = false;
+  const HostRun run = host_.Convert([&] {
+    threads = threads || EncoderThreadsRunning();
+    return false;
+  });
+  ASSERT_TRUE(run.finished);
+  EXPECT_FALSE(threads);
+  const MediaProbe p = ProbeMedia(dir_.file("out/M4V20001.MP4"));
+  EXPECT_NEAR(p.video.durationSec, 2.0, 0.034);
+  EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 0.034);
+}
+
+TEST_F(EngineControl, VolumeIsSilentWhileConvertingAndFullAfterwards) {
+  ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kH264AacMp4, 2.0)));
+  host_.MovePositionLow(0);
+  LONG during = 1;
+  ASSERT_TRUE(host_.Convert([&] {
+                if (Frame().IsRecording) during = Volume();
+                return false;
+              }).finished);
+  EXPECT_EQ(during, -10000);
+  EXPECT_EQ(Volume(), 0);
+}
+}  // namespace
