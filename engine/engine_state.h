@@ -70,6 +70,9 @@ struct EngineState {
   int RecordStartSecond = 0;
   std::atomic<DWORD> RecordStartTick{0};
   int DeviceCode = 0;         // 0 PSP, 1 iPod
+  // The output the last conversion wrote to (its last part), kept when the
+  // stop names the next one: the finished progress line reports it.
+  std::string FinishedOutputPath;
   std::string ScreenSaveActive;  // remembered while a conversion disables the screen saver
 
   // The display aspect the video panel should follow (x / y), posted with

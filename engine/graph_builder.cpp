@@ -108,7 +108,7 @@ void RenderOnWorker() {
   EngineState& e = Engine();
   Worker().Start(Graph().pGB, e.SourceFile);
   while (e.RenderState == 0) {
-    Sleep(180);
+    SleepPumping(180);
     ProcessPendingMessages();
   }
   Sleep(10);

@@ -51,6 +51,30 @@ bool GraphHelper::RunAndWait(std::shared_ptr<GraphHelper> helper, DWORD timeoutM
   }
 }
 
+namespace {
+class Work_Helper : public GraphHelper {
+ public:
+  explicit Work_Helper(std::function<void()> work) : work_(std::move(work)) {}
+
+ protected:
+  void Execute() override { work_(); }
+
+ private:
+  std::function<void()> work_;
+};
+}  // namespace
+
+void RunAwayFromWindowThread(const std::function<void()>& work) {
+  if (!WaitPumpOnThisThread()) {
+    work();
+    return;
+  }
+  // The caller may only go on after the work: no time limit to speak of
+  // (49 days).
+  constexpr DWORD kNoTimeLimit = 0xFFFFFFFF;
+  GraphHelper::RunAndWait(std::make_shared<Work_Helper>(work), kNoTimeLimit);
+}
+
 void Movie_Play_Helper::Execute() {
   // A file source needs no call once the graph runs.
 }

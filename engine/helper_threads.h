@@ -2,6 +2,7 @@
 // One-shot helper threads for blocking graph calls. Each runs its one call
 // on a thread of its own; the caller waits at most a fixed time. A helper
 // that overruns its time-out finishes on its own and frees itself.
+#include <functional>
 #include <memory>
 
 #include "platform/dshow/dshow.h"
@@ -56,3 +57,9 @@ class SetVolume_Helper : public GraphHelper {
   ComPtr<IBasicAudio> audio_;
   long volume_;
 };
+
+// Long work of the user-interface thread (draining the encoder, ending the
+// output). When a window keeps its event loop turning during engine waits,
+// the work runs on a helper thread and the caller waits for it, however
+// long it takes; otherwise the caller runs it itself.
+void RunAwayFromWindowThread(const std::function<void()>& work);

@@ -13,6 +13,7 @@
 #include "engine/capture_frames.h"
 #include "engine/engine_state.h"
 #include "engine/engine_view.h"
+#include "engine/helper_threads.h"
 #include "engine/playback.h"
 #include "engine/recording_slots.h"
 #include "engine/sync_state.h"
@@ -126,7 +127,9 @@ void ResetRecordingFlags() {
 void DrainEncoderThreads() {
   if (!EncoderThreadsRunning()) return;
   View().SetBusyCursor(true);
-  if (!StopEncoderThreads()) WriteLog("Thread timeout");
+  bool drained = true;
+  RunAwayFromWindowThread([&drained] { drained = StopEncoderThreads(); });
+  if (!drained) WriteLog("Thread timeout");
   WriteLog("Thread stopped");
   View().SetBusyCursor(false);
 }
@@ -240,7 +243,7 @@ void StopRecording() {
   View().EnableOutputSettingsMenu(true);
   WriteLog("StopRecording()");
   DrainEncoderThreads();
-  EndOutput();
+  RunAwayFromWindowThread(EndOutput);
   // 6.
   if (f.PassCount == 2) {
     if (f.CurrentPass == 1) {
@@ -254,6 +257,7 @@ void StopRecording() {
   ShowIdleWindow();
   RaiseFileNumber();
   View().ShowFinishedRecording();
+  Engine().FinishedOutputPath = f.GetOutputPath();
   MakeOutputFilename();
   WriteLog("AvgFramesBuffered=%.2f", GetEncoderCounters().queueAverage);
 }

@@ -13,6 +13,7 @@
 #include "engine/playback.h"
 #include "engine/recording.h"
 #include "engine/sync_state.h"
+#include "platform/core/paths.h"
 #include "platform/sysinfo/sysinfo.h"
 #include "settings/settings.h"
 #include "settings/translate.h"
@@ -186,14 +187,18 @@ void OnRecordProgress(WPARAM wParam, LPARAM lParam) {
   if (f.IsRecording) TakeAutoThumbnail(recorded);
   // 4.
   if (!(f.RecordLength > 1 && (wParam != 0 || lParam != 0 || (f.IsRecording && recorded >= 1)))) return;
+  std::string output = f.GetOutputPath();
   if (lParam == -1) {
     const int end = v.PositionHigh();
     v.SetPositionLow(end);
     ShowTimeOf(end);
     recorded = f.RecordLength;
+    // By now the output path names the next output; the line is about the
+    // one just finished.
+    if (!f.IsRecording && !Engine().FinishedOutputPath.empty()) output = Engine().FinishedOutputPath;
   }
   v.SetProgressStatus(FormatProgressLine(f.PassCount, f.CurrentPass, recorded, f.RecordLength, elapsed,
-                                         OutputSizeMiB(), f.GetOutputPath()));
+                                         FileSizeMiB(output), output));
   v.SetProgressBar(static_cast<int>(std::lround(recorded * 100 / f.RecordLength)));
 }
 

@@ -400,6 +400,12 @@ void TLumivaultForm::PauseButtonClick() {
 void TLumivaultForm::StopButtonClick() {
   EngineCall call(*this);
   Stop();
+  // The graph is back at its beginning; the bar and the time label say so
+  // (the timer only follows a playing graph).
+  if (Frame().PlaybackState == 0 && !Engine().bStopTimedOut && Graph().pMediaPosition) {
+    ShowPosition(0);
+    ShowTimeOf(0);
+  }
 }
 
 void TLumivaultForm::StartRecordingButtonClick() {

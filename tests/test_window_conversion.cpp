@@ -1,0 +1,399 @@
+// The main window driving the engine on fixture clips: opening a file and
+// the transport buttons, whole conversions with their progress line and
+// finished notice, the questions asked while a conversion runs (Convert,
+// second pass, closing), a file that is not a video, and how long the
+// window's thread is ever kept from its event loop during a conversion.
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <set>
+
+#include "app/control/recording_control.h"
+#include "app/core/frame_state.h"
+#include "app/window/finished_recording.h"
+#include "app/window/lumivault_form.h"
+#include "app/window/range_bar.h"
+#include "app/window/screen_image.h"
+#include "app/window/video_panel.h"
+#include "engine/engine_state.h"
+#include "settings/settings.h"
+#include "settings/settings_store.h"
+#include "tests/fixtures/fixtures.h"
+#include "tests/support/fresh_user.h"
+#include "tests/support/media_probe.h"
+#include "tests/support/test_support.h"
+
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
+         "race:libx264.so*\n";
+}
+
+namespace {
+constexpr double kOutFps = 30000.0 / 1001;
+
+// Closes the finished notice (and counts it) as soon as it is up: the
+// engine shows it modally at the end of a conversion.
+class NoticeCloser : public QObject {
+ public:
+  explicit NoticeCloser(TFinishedRecording* notice) : notice_(notice) { notice_->installEventFilter(this); }
+  int shown = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == notice_ && event->type() == QEvent::Show) {
+      ++shown;
+      QTimer::singleShot(0, notice_, [n = notice_] { n->Button1->click(); });
+    }
+    return false;
+  }
+
+ private:
+  TFinishedRecording* notice_;
+};
+
+// Runs the event loop until done() or the time is up; false on time-out.
+template <class Done>
+bool LoopUntil(Done done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+// The progress line of a single pass: percentage, the three times, the
+// output's size and path, a closing space.
+const QRegularExpression kProgressLine(
+    R"(^\d+\.\d% Recorded \d:\d\d:\d\d    Elapsed \d:\d\d:\d\d  Remaining \d:\d\d:\d\d  Output: \d+\.\d MB  .*/(M4V|MAQ)20001\.MP4 $)");
+const QRegularExpression kSecondPassLine(R"(^\[Pass 2 of 2\]  \d+\.\d% Recorded .*/M4V20001\.MP4 $)");
+}  // namespace
+
+class WindowConversionTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    programDir = std::filesystem::current_path();
+    QVERIFY(clips.isValid());
+    for (const auto& [name, seconds] : {std::pair{"ten", 10.0}, std::pair{"six", 6.0}, std::pair{"long", 30.0}})
+      QCOMPARE(MakeFixture(FixtureKind::kH264AacMp4, Clip(name), seconds), std::string());
+  }
+
+  void init() {
+    // The banner makes the program folder the current one; the shipped
+    // profiles are found from where the tests run.
+    std::filesystem::current_path(programDir);
+    user = std::make_unique<FreshUser>();
+    box = std::make_unique<ScriptedMessageBox>();
+    Frame().PassCount = 1;
+    Frame().CurrentPass = 1;
+    WindowOptions options;
+    options.programFolder = user->ProgramFolder();
+    options.installMessageBox = false;
+    form = std::make_unique<TLumivaultForm>(options);
+    form->CreateSmallForms();
+    form->show();
+    notice = std::make_unique<NoticeCloser>(form->FinishedRecording);
+    // The outputs go to a folder of the test's own (which also answers the
+    // first conversion's folder question).
+    outDir = user->Home() + "/out";
+    std::filesystem::create_directories(outDir);
+    form->OutputFolderEdit->setText(QString::fromStdString(outDir + "/"));
+    SelectProfile("PSP MPEG-4 320x240");
+  }
+
+  void cleanup() {
+    notice.reset();
+    form.reset();
+    box.reset();
+    user.reset();
+    Frame().PassCount = 1;
+    Frame().CurrentPass = 1;
+  }
+
+  void OpeningAClipRendersItAndTheTransportButtonsDriveIt() {
+    form->OpenVideoFile(QString::fromStdString(Clip("ten")));
+    QCOMPARE(Frame().SourceReadiness, 2);
+    QCOMPARE(Frame().PlaybackState.load(), 2);
+    QCOMPARE(form->TopStatusLabel->text(), QString("Ready to record this title [0:00:10]"));
+    QCOMPARE(form->PositionRangeBar->Max(), 10);
+    QCOMPARE(form->PositionRangeBar->High(), 10);
+    QVERIFY(form->menu_SetOutputPath->isEnabled());
+    QVERIFY(form->SaveThumbnailBtn->isEnabled());
+    QCOMPARE(std::filesystem::path(Frame().GetOutputPath()).filename().string(), std::string("M4V20001.MP4"));
+    // The renderer's pictures reach the panel, placed at the source's 4:3.
+    QVERIFY(LoopUntil([&] { return !form->Panel1->LastFrame().isNull(); }, 5000));
+    QCOMPARE(form->Panel1->LastFrame().size(), QSize(320, 240));
+    QCOMPARE(form->Panel1->VideoPlacement(), QRect(0, 0, 467, 350));
+    // The timer follows the playing position.
+    const QRegularExpression playing(R"(^0:00:0[1-9] of \[0:00:10\] $)");
+    QVERIFY2(LoopUntil([&] { return playing.match(form->TimeLabel->text()).hasMatch(); }, 5000),
+             qPrintable(form->TimeLabel->text()));
+    QVERIFY(form->PositionRangeBar->Low() >= 1);
+
+    form->PauseButton->click();
+    QCOMPARE(Frame().PlaybackState.load(), 1);
+    QVERIFY(form->PausedScreenPanel->isVisible());
+    QCOMPARE(form->ScreenImage->Picture().size(), QSize(320, 240));
+    const QString pausedAt = form->TimeLabel->text();
+    QTest::qWait(1100);
+    QCOMPARE(form->TimeLabel->text(), pausedAt);
+
+    form->PlayButton->click();
+    QCOMPARE(Frame().PlaybackState.load(), 2);
+    QVERIFY(form->PausedScreenPanel->isHidden());
+    QVERIFY(LoopUntil([&] { return form->TimeLabel->text() != pausedAt; }, 3000));
+
+    form->StopButton->click();
+    QCOMPARE(Frame().PlaybackState.load(), 0);
+    QCOMPARE(form->TimeLabel->text(), QString("0:00:00 of [0:00:10] "));
+    QCOMPARE(form->PositionRangeBar->Low(), 0);
+    QTest::qWait(600);
+    QCOMPARE(form->TimeLabel->text(), QString("0:00:00 of [0:00:10] "));
+    QVERIFY(box->texts.empty());
+  }
+
+  // Opening a clip and converting it whole, with a timer that notes the
+  // longest time the window's thread spent away from its event loop.
+  void ConvertRunsToTheEndWithTheWindowResponsive_data() {
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QString>("prefix");
+    QTest::newRow("MPEG-4") << "PSP MPEG-4 320x240" << "M4V";
+    QTest::newRow("AVC") << "PSP AVC 320x240" << "MAQ";
+  }
+
+  void ConvertRunsToTheEndWithTheWindowResponsive() {
+    QFETCH(QString, profile);
+    QFETCH(QString, prefix);
+    SelectProfile(qPrintable(profile));
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    std::set<QString> lines;
+    QElapsedTimer clock;
+    qint64 last = -1, longestGap = 0;
+    QTimer ticker;
+    ticker.setInterval(5);
+    connect(&ticker, &QTimer::timeout, [&] {
+      const qint64 now = clock.elapsed();
+      if (last >= 0) longestGap = std::max(longestGap, now - last);
+      last = now;
+      if (!form->ProgressStatus->text().isEmpty()) lines.insert(form->ProgressStatus->text());
+    });
+    clock.start();
+    ticker.start();
+    OpenFromStart(Clip("ten"));
+    form->StartRecordingButton->click();
+    QVERIFY(Frame().IsRecording);
+    QCOMPARE(form->StartRecordingButton->text(), QString("Pause/Stop"));
+    QCOMPARE(form->EncodeMenu->text(), QString("Pause/Stop"));
+    QVERIFY(!form->PlayButton->isEnabled() && !form->PauseButton->isEnabled() && !form->StopButton->isEnabled());
+    QVERIFY(!form->OpenDVDButton->isEnabled());
+    QVERIFY(!form->menu_OutputSetting->isEnabled());
+    QCOMPARE(form->TopStatusLabel->text(), QString("Recording ... "));
+    QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == 1 && !form->FinishedRecording->isVisible(); },
+                      120000));
+    QTest::qWait(50);  // the last progress message
+    ticker.stop();
+    qInfo("%s: longest gap between 5 ms ticks while opening and converting: %lld ms", qPrintable(profile),
+          static_cast<long long>(longestGap));
+    QVERIFY2(longestGap <= 100, qPrintable(QString("the window's thread was away for %1 ms").arg(longestGap)));
+
+    // What the window shows afterwards.
+    QCOMPARE(notice->shown, 1);
+    QCOMPARE(form->StartRecordingButton->text(), QString("Convert"));
+    QCOMPARE(form->EncodeMenu->text(), QString("Convert"));
+    QVERIFY(form->PlayButton->isEnabled() && form->OpenDVDButton->isEnabled() && form->menu_OutputSetting->isEnabled());
+    QCOMPARE(form->TopStatusLabel->text(), QString("Video Panel"));
+    QCOMPARE(form->ProgressBar->value(), 100);
+    QVERIFY(kProgressLine.match(form->ProgressStatus->text()).hasMatch());
+    QVERIFY(form->ProgressStatus->text().startsWith("100.0% Recorded 0:00:10"));
+    QVERIFY(lines.size() >= 3);  // the line grew while the conversion ran
+    for (const QString& line : lines) QVERIFY2(kProgressLine.match(line).hasMatch(), qPrintable(line));
+    // The next output gets the next number, which is kept.
+    QCOMPARE(AppSettings().fileNumber, 20002);
+    QCOMPARE(std::string(ReadSettingText("OutputConfig\\file_number", "")), std::string("20002"));
+    QCOMPARE(Frame().GetOutputPath(), outDir + "/" + prefix.toStdString() + "20002.MP4");
+    ExpectPspOutput(outDir + "/" + prefix.toStdString() + "20001.MP4", 10.0);
+    QVERIFY(box->texts.empty());
+  }
+
+  void ConvertWhileRecordingAsksNoKeepsItRunningYesStopsIt() {
+    OpenFromStart(Clip("ten"));
+    form->StartRecordingButton->click();
+    QVERIFY(WaitForProgress(1.0));
+    box->Answer(mrNo);
+    form->StartRecordingButton->click();
+    QCOMPARE(box->texts.size(), size_t{1});
+    QCOMPARE(box->texts[0], std::string("Stop recording?\n"));
+    QVERIFY(Frame().IsRecording);
+    QCOMPARE(Frame().PlaybackState.load(), 2);
+    QCOMPARE(form->StartRecordingButton->text(), QString("Pause/Stop"));
+    QVERIFY(form->StartRecordingButton->isEnabled());
+    const double before = Recorded();
+    QVERIFY(LoopUntil([&] { return Recorded() > before + 1.0; }, 20000));  // it goes on
+
+    box->Answer(mrYes);
+    form->EncodeMenu->trigger();
+    QCOMPARE(box->texts.size(), size_t{2});
+    QCOMPARE(box->texts[1], std::string("Stop recording?\n"));
+    QVERIFY(!Frame().IsRecording);
+    QVERIFY(Frame().ManualStop);
+    QCOMPARE(notice->shown, 1);
+    QCOMPARE(form->StartRecordingButton->text(), QString("Convert"));
+    const MediaProbe p = ProbeMedia(outDir + "/M4V20001.MP4");
+    QVERIFY(p.opened && p.hasVideo && p.hasAudio);
+    QCOMPARE(p.video.decodeErrors, 0);
+    QVERIFY2(p.video.durationSec > 2.0 && p.video.durationSec < 9.5, qPrintable(QString::number(p.video.durationSec)));
+  }
+
+  void StoppingTheFirstOfTwoPassesStartsTheSecondOverTheSameRange() {
+    Frame().PassCount = 2;
+    OpenFromStart(Clip("long"));
+    form->StartRecordingButton->click();
+    QCOMPARE(Frame().CurrentPass, 1);
+    // Pass 1 ends where the bar shows it, which the timer moves.
+    QVERIFY(LoopUntil([&] { return Frame().IsRecording && form->PositionRangeBar->Low() >= 2; }, 60000));
+    box->Answer(mrYes);
+    form->StartRecordingButton->click();
+    QCOMPARE(box->texts.size(), size_t{1});
+    QCOMPARE(box->texts[0], std::string("Stop 1st-Pass recording and start 2nd-Pass now?\n"));
+    // Pass 2 runs from the start point to where pass 1 was stopped.
+    QVERIFY(Frame().IsRecording);
+    QCOMPARE(Frame().CurrentPass, 2);
+    const int end = form->PositionRangeBar->High();
+    QVERIFY2(end >= 2 && end < 30, qPrintable(QString::number(end)));
+    QCOMPARE(notice->shown, 0);
+    bool sawSecondPass = false;
+    QVERIFY(LoopUntil(
+        [&] {
+          sawSecondPass |= kSecondPassLine.match(form->ProgressStatus->text()).hasMatch();
+          return !Frame().IsRecording && notice->shown == 1;
+        },
+        120000));
+    QVERIFY(sawSecondPass);
+    QCOMPARE(Frame().CurrentPass, 1);
+    QCOMPARE(box->texts.size(), size_t{1});  // pass 2 ends by itself at the range end
+    ExpectPspOutput(outDir + "/M4V20001.MP4", end);
+  }
+
+  void ClosingWhileRecordingAsksAndNoKeepsTheWindowOpen() {
+    OpenFromStart(Clip("ten"));
+    form->StartRecordingButton->click();
+    QVERIFY(WaitForProgress(1.0));
+    box->Answer(mrNo);
+    QVERIFY(!form->close());
+    QCOMPARE(box->texts.back(), std::string("Stop recording?\n"));
+    QVERIFY(form->isVisible());
+    QVERIFY(Frame().IsRecording);
+    QCOMPARE(Frame().PlaybackState.load(), 2);
+    const double before = Recorded();
+    QVERIFY(LoopUntil([&] { return Recorded() > before + 1.0; }, 20000));
+
+    box->Answer(mrYes);
+    QVERIFY(form->close());
+    QVERIFY(!form->isVisible());
+    QVERIFY(!Frame().IsRecording);
+    QCOMPARE(Frame().PlaybackState.load(), 3);  // the graph is gone
+    QCOMPARE(notice->shown, 1);
+    QVERIFY(!std::string(ReadSettingText("WindowSize", "")).empty());
+    const MediaProbe p = ProbeMedia(outDir + "/M4V20001.MP4");
+    QVERIFY(p.opened && p.hasVideo && p.hasAudio);
+    QCOMPARE(p.video.decodeErrors, 0);
+  }
+
+  void AFileThatIsNotAVideoIsRefusedAndTheWindowStaysUsable() {
+    // The engine lets the first graph since start-up without a video
+    // renderer go quietly; this test plays that first time itself.
+    Engine().bFirstBuild = true;
+    const std::string text = user->Temp() + "/notes.txt";
+    WriteFileBytes(text, "not a video at all\n");
+    form->OpenVideoFile(QString::fromStdString(text));
+    QVERIFY(box->texts.empty());
+    QCOMPARE(Frame().SourceReadiness, 0);
+    form->StartRecordingButton->click();
+    QCOMPARE(box->texts, std::vector<std::string>{"DVD or video file not ready. Try to open again."});
+
+    const std::string video = "Video cannot be played.\nPlease use \"Video Converter (Batch Mode)\" to convert this file.";
+    const std::string audio = "Audio cannot be played.\nPlease use \"Video Converter (Batch Mode)\" to convert this file.";
+    form->OpenVideoFile(QString::fromStdString(text));
+    QCOMPARE(box->texts, (std::vector<std::string>{box->texts[0], video, audio}));
+    QCOMPARE(box->kinds[1], MsgKind::Information);
+    QVERIFY(Frame().PlaybackState != 2);  // nothing plays
+    form->StartRecordingButton->click();
+    QCOMPARE(box->texts.size(), size_t{4});
+    QCOMPARE(box->texts[3], video);
+    QVERIFY(!Frame().IsRecording);
+    QCOMPARE(form->StartRecordingButton->text(), QString("Convert"));
+    QVERIFY(form->StartRecordingButton->isEnabled() && form->PlayButton->isEnabled() && form->OpenDVDButton->isEnabled());
+
+    // A good file opens and converts afterwards.
+    OpenFromStart(Clip("six"));
+    form->StartRecordingButton->click();
+    QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == 1; }, 120000));
+    QCOMPARE(box->texts.size(), size_t{4});
+    ExpectPspOutput(outDir + "/M4V20001.MP4", 6.0);
+  }
+
+ private:
+  std::string Clip(const char* name) const { return clips.path().toStdString() + "/" + name + ".mp4"; }
+
+  void SelectProfile(const char* name) {
+    int index = form->ProfileCombo->findText(name);
+    QVERIFY2(index >= 0, name);
+    form->ProfileCombo->setCurrentIndex(index);
+    form->ProfileComboChange();
+  }
+
+  // Opens the clip and takes playback back to its start, where the
+  // conversion then begins.
+  void OpenFromStart(const std::string& path) {
+    form->OpenVideoFile(QString::fromStdString(path));
+    QCOMPARE(Frame().SourceReadiness, 2);
+    form->MovePositionLow(0);
+  }
+
+  // Seconds of the source converted so far in this pass.
+  static double Recorded() { return Frame().IsRecording ? RecordedSeconds() : 0.0; }
+
+  // Waits until the conversion has got seconds into the source.
+  bool WaitForProgress(double seconds) {
+    return LoopUntil([&] { return Frame().IsRecording && Recorded() >= seconds; }, 60000);
+  }
+
+  static void ExpectPspOutput(const std::string& path, double seconds) {
+    const MediaProbe p = ProbeMedia(path);
+    QVERIFY(p.opened);
+    QCOMPARE(p.majorBrand, std::string("MSNV"));
+    QVERIFY(p.hasVideo && p.hasAudio);
+    QCOMPARE(p.video.width, 320);
+    QCOMPARE(p.video.height, 240);
+    QCOMPARE(p.video.decodeErrors, 0);
+    QCOMPARE(p.audio.sampleRate, 48000);
+    QVERIFY2(std::abs(p.video.durationSec - seconds) <= 1 / kOutFps + 1e-6,
+             qPrintable(QString("%1 s instead of %2 s").arg(p.video.durationSec).arg(seconds)));
+  }
+
+  QTemporaryDir clips{(qEnvironmentVariableIsEmpty("CORVANE_TEST_TMP") ? QDir::tempPath()
+                                                                      : qEnvironmentVariable("CORVANE_TEST_TMP")) +
+                      "/corvane-clips-XXXXXX"};
+  std::filesystem::path programDir;
+  std::unique_ptr<FreshUser> user;
+  std::unique_ptr<ScriptedMessageBox> box;
+  std::unique_ptr<TLumivaultForm> form;
+  std::unique_ptr<NoticeCloser> notice;
+  std::string outDir;
+};
+
+QTEST_MAIN(WindowConversionTest)
+#include "test_window_conversion.moc"
