@@ -230,6 +230,16 @@ TEST_F(Batchvc, AnExistingOutputIsOnlyOverwrittenWithYes) {
   EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 20001), 20001) << "a named output takes no number";
 }
 
+TEST_F(Batchvc, TheSourceIsNeverItsOwnOutput) {
+  fs::create_directories(dir_.file("stick"));
+  Clip(FixtureKind::kH264AacMp4, 2.0, "stick/M4V20001.MP4");
+  const std::string before = ReadFileBytes(dir_.file("stick/M4V20001.MP4"));
+  const BatchRun r = Run({"--yes", "--profile", "PSP MPEG-4 320x240", "--output-folder", "stick", "stick/M4V20001.MP4"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("is the source itself"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(dir_.file("stick/M4V20001.MP4")), before);
+}
+
 TEST_F(Batchvc, CtrlCFinishesTheOutputPlayableUpToWhereItStopped) {
   Clip(FixtureKind::kH264AacMp4, 60.0, "long.mp4");
   Clip(FixtureKind::kH264AacMp4, 2.0, "next.mp4");

@@ -256,6 +256,12 @@ FileOutcome BatchRun::ConvertFile(const std::string& source) {
   else MakeOutputFilename();
   const std::string output = WithFormatExtension(f.GetOutputPath(), f.OutputFormat);
   f.SetOutputPath(output);
+  // Writing over the file being read would destroy the source.
+  std::error_code ec;
+  if (fs::equivalent(source, output, ec)) {
+    Fail(source, "the output " + output + " is the source itself; choose another output folder or name");
+    return outcome;
+  }
   if (options_.title) Engine().TitleName = *options_.title;
   bool rangeOk = false;
   SetRange(source, &rangeOk);

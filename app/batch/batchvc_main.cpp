@@ -1,6 +1,7 @@
 // batchvc: converts video files to PSP MP4 files from the command line with
 // the converter's engine, settings and profiles (batchvc --help).
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ int main(int argc, char** argv) {
     case BatchMode::Convert:
       break;
   }
+  // A batch makes no sound: the graph's audio renderer never opens the
+  // sound device (the preview would otherwise blip at the start of each file).
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
   SetFpu53BitMasked();
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   InstallStopSignals();
