@@ -1,12 +1,15 @@
 // corvane: the desktop video converter.
 //
-//   corvane [--screenshots FOLDER]
+//   corvane [--open FILE] [--screenshots FOLDER]
 //
+// --open opens FILE as "Open File ..." does, once the window is up.
 // --screenshots (or CORVANE_SCREENSHOTS=FOLDER) saves pictures of the main
-// window and its dialogs into FOLDER once they are laid out, and quits.
+// window and its dialogs into FOLDER once they are laid out (with the
+// opened file's video showing), and quits.
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 
 #include <memory>
 
@@ -21,10 +24,14 @@
 #include "platform/core/paths.h"
 
 namespace {
+QString OptionValue(const QStringList& args, const char* option) {
+  int i = args.indexOf(option);
+  return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
+}
+
 QString ScreenshotFolder(const QStringList& args) {
-  int i = args.indexOf("--screenshots");
-  if (i >= 0 && i + 1 < args.size()) return args[i + 1];
-  return qEnvironmentVariable("CORVANE_SCREENSHOTS");
+  QString folder = OptionValue(args, "--screenshots");
+  return folder.isEmpty() ? qEnvironmentVariable("CORVANE_SCREENSHOTS") : folder;
 }
 
 void CentreOnScreen(QWidget& w) {
@@ -43,7 +50,10 @@ void RunMainWindow(CorvaneApplication& app) {
   QApplication::setApplicationName("Corvane Video Converter");
   CentreOnScreen(form);
   form.show();
-  QString shots = ScreenshotFolder(QCoreApplication::arguments());
+  const QStringList args = QCoreApplication::arguments();
+  const QString source = OptionValue(args, "--open");
+  if (!source.isEmpty()) QTimer::singleShot(0, &form, [&form, source] { form.OpenVideoFile(source); });
+  QString shots = ScreenshotFolder(args);
   if (!shots.isEmpty()) ScheduleWindowGrabs(form, shots);
   app.exec();
   if (app.EscapedException()) std::rethrow_exception(app.EscapedException());

@@ -2,14 +2,19 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QTimer>
+#include <memory>
 
 #include "app/core/diag_log.h"
+#include "app/core/frame_state.h"
 #include "app/window/ask_default_output_folder.h"
 #include "app/window/finished_recording.h"
 #include "app/window/lumivault_form.h"
 #include "app/window/output_setting_dlg.h"
 #include "app/window/save_profile_form.h"
+#include "app/window/video_panel.h"
 
 namespace {
 bool Grab(QWidget* w, const QString& file) {
@@ -26,16 +31,31 @@ void GrabDialog(QWidget* dialog, const QString& file) {
   Grab(dialog, file);
   dialog->hide();
 }
+
+void GrabAll(TLumivaultForm& form, const QString& folder) {
+  Grab(&form, folder + "/main-window.png");
+  GrabDialog(form.OutputSettingDlg, folder + "/output-settings.png");
+  GrabDialog(form.FinishedRecording, folder + "/finished-recording.png");
+  GrabDialog(form.SaveProfileForm, folder + "/save-profile.png");
+  GrabDialog(form.AskDefaultOutputFolderForm, folder + "/default-folder.png");
+  QApplication::quit();
+}
 }  // namespace
 
 void ScheduleWindowGrabs(TLumivaultForm& form, const QString& folder) {
   QDir().mkpath(folder);
-  QTimer::singleShot(600, &form, [&form, folder] {
-    Grab(&form, folder + "/main-window.png");
-    GrabDialog(form.OutputSettingDlg, folder + "/output-settings.png");
-    GrabDialog(form.FinishedRecording, folder + "/finished-recording.png");
-    GrabDialog(form.SaveProfileForm, folder + "/save-profile.png");
-    GrabDialog(form.AskDefaultOutputFolderForm, folder + "/default-folder.png");
-    QApplication::quit();
+  // With a source open the main window is taken once its video has played
+  // for a moment (or after 10 s at the latest).
+  auto* poll = new QTimer(&form);
+  auto started = std::make_shared<QElapsedTimer>();
+  started->start();
+  QObject::connect(poll, &QTimer::timeout, &form, [&form, folder, poll, started] {
+    const bool opening = !form.SourcePath().empty();
+    const bool showing = Frame().PlaybackState == 2 && !form.Panel1->LastFrame().isNull() &&
+                         form.TimeLabel->text().startsWith("0:00:01");
+    if (started->elapsed() < 600 || (opening && !showing && started->elapsed() < 10000)) return;
+    poll->stop();
+    GrabAll(form, folder);
   });
+  poll->start(50);
 }
