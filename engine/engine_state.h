@@ -45,6 +45,9 @@ struct EngineState {
   bool bVideoGrabberUnconnected = false;
   bool bAudioGrabberUnconnected = false;
   bool bAccelerationLowered = false;
+  // The window repaints for a moment after a conversion before its notice
+  // appears; a host without a window has nothing to repaint.
+  bool SettleAfterStop = true;
   // False when the source has no audio the graph could connect: every
   // output slot then carries silence. Read by the video callback.
   std::atomic<bool> AudioSourcePresent{true};
@@ -70,9 +73,12 @@ struct EngineState {
   int RecordStartSecond = 0;
   std::atomic<DWORD> RecordStartTick{0};
   int DeviceCode = 0;         // 0 PSP, 1 iPod
-  // The output the last conversion wrote to (its last part), kept when the
-  // stop names the next one: the finished progress line reports it.
+  // What the finished progress line reports of the last conversion: the
+  // output it wrote to (its last part; the stop names the next one) and
+  // how long it ran until its stop (the line comes after the finished
+  // notice has been closed).
   std::string FinishedOutputPath;
+  DWORD FinishedElapsedMs = 0;
   std::string ScreenSaveActive;  // remembered while a conversion disables the screen saver
 
   // The display aspect the video panel should follow (x / y), posted with

@@ -107,8 +107,10 @@ HRESULT CreateGraphAndGrabbers() {
 void RenderOnWorker() {
   EngineState& e = Engine();
   Worker().Start(Graph().pGB, e.SourceFile);
+  // Polled in short steps: a file renders in a fraction of a second and
+  // the conversion should not wait longer than it takes.
   while (e.RenderState == 0) {
-    SleepPumping(180);
+    SleepPumping(10);
     ProcessPendingMessages();
   }
   Sleep(10);

@@ -155,7 +155,7 @@ void ShowIdleWindow() {
   v.EnableTransportButtons(true);
   v.SetConvertCaption("Convert");
   if (Graph().pBasicAudio) SetVolume(0);
-  for (int i = 0; i < 40; ++i) {
+  for (int i = 0; i < 40 && Engine().SettleAfterStop; ++i) {
     ProcessPendingMessages();
     Sleep(10);
   }
@@ -238,6 +238,7 @@ void StopRecording() {
     FlushOwedAudio();
   }
   ResetRecordingFlags();
+  Engine().FinishedElapsedMs = GetTickCount() - Engine().RecordStartTick;
   // 3.-5.
   if (AppSettings().disableScreensaver) RestoreScreenSaver();
   View().EnableOutputSettingsMenu(true);

@@ -247,7 +247,7 @@ void PaceClock(double entryClock) {
   SyncState& s = Sync();
   clock->Resync();
   const double now = static_cast<double>(clock->GetPrivateTime());
-  double advance = CaptureFrames().video.ActualFrameTime - (now - entryClock) * 1e-7 - 0.0005;
+  double advance = CaptureFrames().video.ActualFrameTime - (now - entryClock) * 1e-7;
   if (s.Slowdown >= 20) {
     advance /= 2;
     s.Slowdown = s.Slowdown == 20 ? 0 : s.Slowdown - 1;

@@ -17,6 +17,7 @@ HeadlessHost::HeadlessHost() : window_([this](UINT m, WPARAM w, LPARAM l) { OnMe
   SetEngineView(this);
   SetEngineWindows(&window_, &window_, 467, 350);
   SetPendingMessagePump([this] { window_.Dispatch(); });
+  Engine().SettleAfterStop = false;
   lastTick_ = GetTickCount();
 }
 
@@ -25,6 +26,7 @@ HeadlessHost::~HeadlessHost() {
   CloseDVDVolume();
   JoinWorkerThread();
   SetPendingMessagePump({});
+  Engine().SettleAfterStop = true;
   SetEngineWindows(nullptr, nullptr, 0, 0);
   SetEngineView(nullptr);
 }

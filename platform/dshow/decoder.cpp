@@ -9,6 +9,7 @@
 #include "app/core/diag_log.h"
 #include "platform/dshow/media_filters.h"
 #include "platform/dshow/packet_queue.h"
+#include "platform/lumimg/lumimg.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -274,7 +275,9 @@ class DecoderFilter : public FilterBase {
     if (rotation_ == 1) chain += "transpose=clock,";
     else if (rotation_ == 2) chain += "hflip,vflip,";
     else if (rotation_ == 3) chain += "transpose=cclock,";
-    chain += "crop=trunc(iw/2)*2:ih,format=yuyv422";
+    // The filters end in planar 4:2:0 or 4:2:2 (most decoders give one of
+    // them, so no conversion runs); the packing to YUY2 is ours, and fast.
+    chain += "crop=trunc(iw/2)*2:ih,format=yuv420p|yuvj420p|yuv422p|yuvj422p";
     AVFilterContext* sink = nullptr;
     if (avfilter_graph_create_filter(&src_ctx_, avfilter_get_by_name("buffer"), "in", args, nullptr, filter_.get()) < 0 ||
         avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
@@ -337,9 +340,9 @@ class DecoderFilter : public FilterBase {
     ComPtr<IMediaSample> s;
     auto* ms = new MediaSample(static_cast<std::size_t>(w) * h * 2);
     s = ComPtr<IMediaSample>(ms);
-    for (int y = 0; y < h; ++y)
-      std::memcpy(ms->Data() + static_cast<std::size_t>(y) * w * 2, f->data[0] + static_cast<std::ptrdiff_t>(y) * f->linesize[0],
-                  static_cast<std::size_t>(w) * 2);
+    const bool is420 = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P;
+    LumPlanarToPacked422(f->data[0], f->linesize[0], f->data[1], f->linesize[1], f->data[2], f->linesize[2],
+                         is420 ? 1 : 0, ms->Data(), w * 2, w, h);
     ms->SetActualDataLength(w * h * 2);
     ms->SetTime(&start, &stop);
     MarkDiscontinuity(ms);

@@ -22,6 +22,12 @@ void LumPackPlanesToPacked(const std::uint8_t* y, int yStride,
                            const std::uint8_t* v, int vStride,
                            std::uint8_t* dst, int rowBytes, int dstStride, int height);
 
+// Packs planar 4:2:0 (chromaRowShift 1: a chroma row serves two luma rows)
+// or 4:2:2 (chromaRowShift 0) into packed 4:2:2 of an even width.
+void LumPlanarToPacked422(const std::uint8_t* y, int yStride, const std::uint8_t* u, int uStride,
+                          const std::uint8_t* v, int vStride, int chromaRowShift, std::uint8_t* dst,
+                          int dstStride, int width, int height);
+
 // Scales the crop window (cropX, cropY, cropW, cropH) of one plane to fill a
 // dstW x dstH destination. The factors are dstW / cropW and dstH / cropH as
 // the caller computed them; mode 2 is the smooth (bicubic) filter, any other

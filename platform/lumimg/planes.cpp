@@ -40,6 +40,24 @@ void LumPackPlanesToPacked(const std::uint8_t* y, int yStride, const std::uint8_
   }
 }
 
+void LumPlanarToPacked422(const std::uint8_t* y, int yStride, const std::uint8_t* u, int uStride,
+                          const std::uint8_t* v, int vStride, int chromaRowShift, std::uint8_t* dst,
+                          int dstStride, int width, int height) {
+  const int pairs = width / 2;
+  for (int row = 0; row < height; ++row) {
+    const std::uint8_t* __restrict yr = y + static_cast<std::ptrdiff_t>(row) * yStride;
+    const std::uint8_t* __restrict ur = u + static_cast<std::ptrdiff_t>(row >> chromaRowShift) * uStride;
+    const std::uint8_t* __restrict vr = v + static_cast<std::ptrdiff_t>(row >> chromaRowShift) * vStride;
+    std::uint8_t* __restrict d = dst + static_cast<std::ptrdiff_t>(row) * dstStride;
+    for (int i = 0; i < pairs; ++i) {
+      d[4 * i] = yr[2 * i];
+      d[4 * i + 1] = ur[i];
+      d[4 * i + 2] = yr[2 * i + 1];
+      d[4 * i + 3] = vr[i];
+    }
+  }
+}
+
 void LumReorderPixelBytes(std::uint8_t* buf, int rowLength, int rows, int o0, int o1, int o2) {
   if (o0 < 0 || o0 > 2 || o1 < 0 || o1 > 2 || o2 < 0 || o2 > 2) return;
   const int pixels = rowLength / 3;

@@ -4,20 +4,49 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/lumimg/lumimg.h"
 
 namespace {
-// One cached scaler per thread and per use, so the capture thread and the
-// thumbnail code never share a context and a steady stream of same-sized
-// frames builds its context once.
-struct ScalerCache {
-  SwsContext* ctx = nullptr;
-  ~ScalerCache() { sws_freeContext(ctx); }
+// Scalers cached per thread and per set of sizes and formats, so the capture
+// thread and the thumbnail code never share a context, and the planes of a
+// frame (luma and the two half-width chroma planes) each keep theirs instead
+// of rebuilding one context for every plane of every frame.
+class ScalerCache {
+ public:
+  ~ScalerCache() {
+    for (Entry& e : entries_) sws_freeContext(e.ctx);
+  }
   SwsContext* Get(int sw, int sh, AVPixelFormat sf, int dw, int dh, AVPixelFormat df, int flags) {
-    ctx = sws_getCachedContext(ctx, sw, sh, sf, dw, dh, df, flags, nullptr, nullptr, nullptr);
+    const Key key{sw, sh, sf, dw, dh, df, flags};
+    for (Entry& e : entries_)
+      if (e.key == key) return e.ctx;
+    // The oldest entry makes room; a handful covers every size in use.
+    if (entries_.size() == kEntries) {
+      sws_freeContext(entries_.front().ctx);
+      entries_.erase(entries_.begin());
+    }
+    SwsContext* ctx = sws_getContext(sw, sh, sf, dw, dh, df, flags, nullptr, nullptr, nullptr);
+    if (ctx) entries_.push_back({key, ctx});
     return ctx;
   }
+
+ private:
+  struct Key {
+    int sw, sh;
+    AVPixelFormat sf;
+    int dw, dh;
+    AVPixelFormat df;
+    int flags;
+    bool operator==(const Key&) const = default;
+  };
+  struct Entry {
+    Key key;
+    SwsContext* ctx;
+  };
+  static constexpr size_t kEntries = 6;
+  std::vector<Entry> entries_;
 };
 
 thread_local ScalerCache t_planeScaler;
@@ -45,7 +74,11 @@ void LumCropScalePlane(const std::uint8_t* src, int srcW, int srcH, int srcStrid
                   dst + static_cast<std::ptrdiff_t>(row) * dstStride);
     return;
   }
-  const int flags = (mode == 2 ? SWS_BICUBIC : SWS_BILINEAR) | SWS_ACCURATE_RND;
+  // The smooth mode averages the area each output sample covers when it
+  // shrinks (no aliasing, and the cheapest filter), and is bicubic when it
+  // enlarges.
+  const bool shrinks = dstW <= cropW && dstH <= cropH;
+  const int flags = mode == 2 ? (shrinks ? SWS_AREA : SWS_BICUBIC) : SWS_BILINEAR;
   SwsContext* ctx = t_planeScaler.Get(cropW, cropH, AV_PIX_FMT_GRAY8, dstW, dstH, AV_PIX_FMT_GRAY8, flags);
   if (!ctx) return;
   const std::uint8_t* srcPlanes[4] = {origin, nullptr, nullptr, nullptr};
