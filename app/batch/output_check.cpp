@@ -4,33 +4,14 @@
 #include <memory>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
-}
-
+#include "encode/av_handles.h"
 #include "transfer/thumbnail.h"
 
 namespace {
 struct InputCloser {
   void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
-struct CodecFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct ScalerFree {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
 using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 
 // The thumbnail is taken this far in, as the conversion itself does.
 constexpr double kThumbnailAtSec = 2.5;
@@ -59,7 +40,7 @@ FramePtr DecodePictureAt(AVFormatContext* in, int stream, double seconds) {
   const AVStream* st = in->streams[stream];
   const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
   if (!codec) return {};
-  std::unique_ptr<AVCodecContext, CodecFree> dec(avcodec_alloc_context3(codec));
+  CodecContextPtr dec(avcodec_alloc_context3(codec));
   if (!dec || avcodec_parameters_to_context(dec.get(), st->codecpar) < 0 || avcodec_open2(dec.get(), codec, nullptr) < 0)
     return {};
   const std::int64_t target = static_cast<std::int64_t>(seconds / av_q2d(st->time_base));
@@ -118,7 +99,7 @@ int MakeThumbnailFromOutput(const std::string& path) {
   // The thumbnail code takes a captured frame: chroma at half the width and
   // the full height, every plane with the luma width as its stride.
   const int w = picture->width & ~1, h = picture->height;
-  std::unique_ptr<SwsContext, ScalerFree> sws(sws_getContext(w, h, static_cast<AVPixelFormat>(picture->format), w, h,
+  SwsPtr sws(sws_getContext(w, h, static_cast<AVPixelFormat>(picture->format), w, h,
                                                              AV_PIX_FMT_YUV422P, SWS_POINT, nullptr, nullptr, nullptr));
   if (!sws) return -1;
   std::vector<std::uint8_t> y(static_cast<size_t>(w) * h), u(y.size()), vv(y.size());
