@@ -182,7 +182,7 @@ void OnRecordProgress(WPARAM wParam, LPARAM lParam) {
   FrameState& f = Frame();
   EngineView& v = View();
   // 1.-3.
-  const double elapsed = static_cast<DWORD>(GetTickCount() - Engine().RecordStartTick) / 1000.0;
+  double elapsed = static_cast<DWORD>(GetTickCount() - Engine().RecordStartTick) / 1000.0;
   double recorded = RecordedSeconds();
   if (f.IsRecording) TakeAutoThumbnail(recorded);
   // 4.
@@ -193,9 +193,13 @@ void OnRecordProgress(WPARAM wParam, LPARAM lParam) {
     v.SetPositionLow(end);
     ShowTimeOf(end);
     recorded = f.RecordLength;
-    // By now the output path names the next output; the line is about the
-    // one just finished.
-    if (!f.IsRecording && !Engine().FinishedOutputPath.empty()) output = Engine().FinishedOutputPath;
+    // By now the output path names the next output and the finished
+    // notice may have been up for a while; the line is about the output
+    // just finished and the time it took.
+    if (!f.IsRecording && !Engine().FinishedOutputPath.empty()) {
+      output = Engine().FinishedOutputPath;
+      elapsed = Engine().FinishedElapsedMs / 1000.0;
+    }
   }
   v.SetProgressStatus(FormatProgressLine(f.PassCount, f.CurrentPass, recorded, f.RecordLength, elapsed,
                                          FileSizeMiB(output), output));

@@ -26,6 +26,7 @@
 #include "app/window/lumivault_form.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/output_setting_dlg.h"
+#include "app/window/qt_message_dlg.h"
 #include "app/window/range_bar.h"
 #include "app/window/save_profile_form.h"
 #include "app/window/screen_covers.h"
@@ -347,6 +348,10 @@ void TLumivaultForm::EngineAttachWindow() {
   };
   SetPendingMessagePump(pump);
   SetWaitPump(pump);
+  messageDlg_->SetCrossThreadScope([this](const std::function<void()>& show) {
+    EngineCall call(*this);
+    show();
+  });
   engineAttached_ = true;
 }
 

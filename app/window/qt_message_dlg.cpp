@@ -78,7 +78,10 @@ int QtMessageDlg::ShowFromOtherThread(const std::string& text, MsgKind kind, uns
           if (q->state != State::Queued) return;
           q->state = State::TakenUp;
         }
-        const int result = ShowHere(text, kind, buttons);
+        int result = mrNo;
+        const auto show = [&] { result = ShowHere(text, kind, buttons); };
+        if (crossThreadScope_) crossThreadScope_(show);
+        else show();
         std::lock_guard<std::mutex> lock(q->m);
         q->result = result;
         q->state = State::Answered;

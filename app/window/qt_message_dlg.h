@@ -4,6 +4,7 @@
 // the message kind and the asked buttons.
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "app/core/message_dlg.h"
@@ -24,6 +25,13 @@ class QtMessageDlg : public MessageDlgHandler {
 
   static constexpr int kPickUpMs = 1000;
 
+  // Runs around a box shown for another thread's question. The asker may
+  // hold a lock the engine waits for, so the window holds back its own
+  // entries into the engine while the box is up.
+  void SetCrossThreadScope(std::function<void(const std::function<void()>&)> scope) {
+    crossThreadScope_ = std::move(scope);
+  }
+
  private:
   int ShowHere(const std::string& text, MsgKind kind, unsigned buttons);
   int ShowFromOtherThread(const std::string& text, MsgKind kind, unsigned buttons);
@@ -32,6 +40,7 @@ class QtMessageDlg : public MessageDlgHandler {
   // Lives on the application's thread; questions from other threads are
   // queued to it, and those still queued go with it.
   std::unique_ptr<QObject> context_;
+  std::function<void(const std::function<void()>&)> crossThreadScope_;  // application's thread only
 };
 
 // The caption of a message kind: "Warning", "Error", "Information", "Confirm".
