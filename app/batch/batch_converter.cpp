@@ -377,10 +377,14 @@ int BatchRun::Run() {
   const int total = static_cast<int>(options_.files.size());
   if (StopSignalled() && tried < total)
     console_.Error(std::to_string(total - tried) + " file(s) not started: the batch was stopped");
-  char speed[64];
-  std::snprintf(speed, sizeof(speed), "%.1fx", wallSeconds > 0 ? videoSeconds / wallSeconds : 0.0);
-  console_.Info("Converted " + std::to_string(converted) + " of " + std::to_string(total) + " file(s) in " +
-                Hms(SecondsSince(began)) + ": " + Hms(videoSeconds) + " of video at " + speed + " real time");
+  std::string summary = "Converted " + std::to_string(converted) + " of " + std::to_string(total) + " file(s) in " +
+                        Hms(SecondsSince(began));
+  if (videoSeconds > 0 && wallSeconds > 0) {
+    char speed[64];
+    std::snprintf(speed, sizeof(speed), "%.1fx", videoSeconds / wallSeconds);
+    summary += ": " + Hms(videoSeconds) + " of video at " + speed + " real time";
+  }
+  console_.Info(summary);
   if (StopSignalled()) return kExitStopped;
   return converted == total ? kExitConverted : kExitFailed;
 }
