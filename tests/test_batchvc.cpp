@@ -123,6 +123,37 @@ class Batchvc : public ::testing::Test {
     return r;
   }
 
+  // Runs batchvc with standard error on a pipe, sends SIGINT once the first
+  // progress line is there, and collects what it said.
+  BatchRun InterruptAtFirstProgress(const std::vector<std::string>& args) {
+    BatchRun r;
+    int fds[2];
+    if (pipe(fds) != 0) {
+      ADD_FAILURE() << "no pipe";
+      return r;
+    }
+    const pid_t pid = Spawn(args, fds[1]);
+    close(fds[1]);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    char buf[512];
+    while (pid > 0 && r.err.find("Recorded") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      pollfd p{fds[0], POLLIN, 0};
+      if (poll(&p, 1, 200) <= 0) continue;
+      const ssize_t n = read(fds[0], buf, sizeof(buf));
+      if (n <= 0) break;
+      r.err.append(buf, static_cast<size_t>(n));
+    }
+    EXPECT_NE(r.err.find("Recorded"), std::string::npos) << r.err;
+    if (pid > 0) {
+      kill(pid, SIGINT);
+      r.status = Wait(pid);
+    }
+    for (ssize_t n; (n = read(fds[0], buf, sizeof(buf))) > 0;) r.err.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    r.out = ReadFileBytes(dir_.file("stdout.txt"));
+    return r;
+  }
+
   static void ExpectPspFile(const std::string& path, const char* codec, double seconds) {
     SCOPED_TRACE(path);
     const MediaProbe p = ProbeMedia(path);
@@ -243,39 +274,34 @@ TEST_F(Batchvc, TheSourceIsNeverItsOwnOutput) {
 TEST_F(Batchvc, CtrlCFinishesTheOutputPlayableUpToWhereItStopped) {
   Clip(FixtureKind::kH264AacMp4, 60.0, "long.mp4");
   Clip(FixtureKind::kH264AacMp4, 2.0, "next.mp4");
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  const pid_t pid = Spawn({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "long.mp4", "next.mp4"}, fds[1]);
-  close(fds[1]);
-  ASSERT_GT(pid, 0);
-  // The first progress line says the conversion is under way.
-  std::string err;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  while (err.find("Recorded") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-    pollfd p{fds[0], POLLIN, 0};
-    if (poll(&p, 1, 200) <= 0) continue;
-    char buf[512];
-    const ssize_t n = read(fds[0], buf, sizeof(buf));
-    if (n <= 0) break;
-    err.append(buf, static_cast<size_t>(n));
-  }
-  ASSERT_NE(err.find("Recorded"), std::string::npos) << err;
-  kill(pid, SIGINT);
-  const int status = Wait(pid);
-  char buf[512];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof(buf))) > 0;) err.append(buf, static_cast<size_t>(n));
-  close(fds[0]);
-  EXPECT_EQ(status, 130);
-  EXPECT_NE(err.find("playable up to"), std::string::npos) << err;
-  EXPECT_NE(err.find("1 file(s) not started"), std::string::npos) << err;
+  const BatchRun r = InterruptAtFirstProgress({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "long.mp4",
+                                               "next.mp4"});
+  EXPECT_EQ(r.status, 130);
+  EXPECT_NE(r.err.find("playable up to"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("1 file(s) not started"), std::string::npos) << r.err;
   const MediaProbe p = ProbeMedia(dir_.file("out/M4V20001.MP4"));
   ASSERT_TRUE(p.opened && p.hasVideo && p.hasAudio);
   EXPECT_EQ(p.video.decodeErrors, 0);
   EXPECT_GE(p.video.durationSec, 1.0);
   EXPECT_LT(p.video.durationSec, 59.0);
   EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 2 / kOutFps);
+  ExpectThumbnail(dir_.file("out/M4V20001.MP4"));
   EXPECT_FALSE(fs::exists(dir_.file("out/M4V20002.MP4"))) << "the batch ends with the stopped file";
   EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 0), 20002) << "the kept file keeps its number";
+}
+
+// The first of two passes writes no sound: stopped there, nothing usable
+// is left, and the second pass is not started.
+TEST_F(Batchvc, CtrlCInTheFirstOfTwoPassesLeavesNoOutput) {
+  Clip(FixtureKind::kH264AacMp4, 30.0, "long.mp4");
+  const BatchRun r = InterruptAtFirstProgress(
+      {"--passes", "2", "--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "long.mp4"});
+  EXPECT_EQ(r.status, 130);
+  EXPECT_NE(r.err.find("stopped in the first of two passes"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("[Pass 2 of 2]"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir_.file("out/M4V20001.MP4")));
+  EXPECT_FALSE(fs::exists(dir_.file("out/M4V20001.THM")));
+  EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 0), 20001) << "the number is free again";
 }
 
 TEST_F(Batchvc, TitlesAreShownAndChangedInPlace) {
