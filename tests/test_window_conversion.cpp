@@ -115,19 +115,9 @@ class WindowConversionTest : public QObject {
     box = std::make_unique<ScriptedMessageBox>();
     Frame().PassCount = 1;
     Frame().CurrentPass = 1;
-    WindowOptions options;
-    options.programFolder = user->ProgramFolder();
-    options.installMessageBox = false;
-    form = std::make_unique<TLumivaultForm>(options);
-    form->CreateSmallForms();
-    form->show();
-    notice = std::make_unique<NoticeCloser>(form->FinishedRecording);
-    // The outputs go to a folder of the test's own (which also answers the
-    // first conversion's folder question).
     outDir = user->Home() + "/out";
     std::filesystem::create_directories(outDir);
-    form->OutputFolderEdit->setText(QString::fromStdString(outDir + "/"));
-    SelectProfile("PSP MPEG-4 320x240");
+    MakeForm(false);
   }
 
   void cleanup() {
@@ -357,18 +347,8 @@ class WindowConversionTest : public QObject {
   // the window's timer must not run into the engine: the stop at the end
   // point waits for that lock, and the box could then never be answered.
   void AQuestionFromTheCaptureThreadHoldsTheWindowOutOfTheEngineUntilAnswered() {
-    notice.reset();
-    form.reset();
     box.reset();
-    WindowOptions options;
-    options.programFolder = user->ProgramFolder();
-    options.installMessageBox = true;  // the window's own box this time
-    form = std::make_unique<TLumivaultForm>(options);
-    form->CreateSmallForms();
-    form->show();
-    notice = std::make_unique<NoticeCloser>(form->FinishedRecording);
-    form->OutputFolderEdit->setText(QString::fromStdString(outDir + "/"));
-    SelectProfile("PSP MPEG-4 320x240");
+    MakeForm(true);  // the window's own box this time
     OpenFromStart(Clip("long"));
     form->StartRecordingButton->click();
     QVERIFY(WaitForProgress(2.0));
@@ -441,6 +421,23 @@ class WindowConversionTest : public QObject {
   }
 
  private:
+  // A main window as the program makes it, its finished notice closed by
+  // the test, its outputs in the test's folder (which also answers the
+  // first conversion's folder question), the MPEG-4 profile selected.
+  void MakeForm(bool ownMessageBox) {
+    notice.reset();
+    form.reset();
+    WindowOptions options;
+    options.programFolder = user->ProgramFolder();
+    options.installMessageBox = ownMessageBox;
+    form = std::make_unique<TLumivaultForm>(options);
+    form->CreateSmallForms();
+    form->show();
+    notice = std::make_unique<NoticeCloser>(form->FinishedRecording);
+    form->OutputFolderEdit->setText(QString::fromStdString(outDir + "/"));
+    SelectProfile("PSP MPEG-4 320x240");
+  }
+
   std::string Clip(const char* name) const { return clips.path().toStdString() + "/" + name + ".mp4"; }
 
   void SelectProfile(const char* name) {
