@@ -342,6 +342,30 @@ class WindowConversionTest : public QObject {
     QCOMPARE(p.video.decodeErrors, 0);
   }
 
+  // A close request that comes while the engine is in the middle of its
+  // stop (here: while the finished notice is up) waits until the stop has
+  // returned, then closes the window.
+  void ACloseDuringTheStopRunsOnceTheStopHasReturned() {
+    OpenFromStart(Clip("six"));
+    bool closedAtOnce = true, visibleWhileNoticeUp = false;
+    connect(form->FinishedRecording, &QDialog::finished, [&] { visibleWhileNoticeUp = form->isVisible(); });
+    notice->closeAfterMs = 300;
+    auto* whenUp = new QTimer(form.get());
+    connect(whenUp, &QTimer::timeout, [&, whenUp] {
+      if (!form->FinishedRecording->isVisible()) return;
+      whenUp->stop();
+      closedAtOnce = form->close();
+    });
+    whenUp->start(5);
+    form->StartRecordingButton->click();
+    QVERIFY(LoopUntil([&] { return !form->isVisible(); }, 60000));
+    QVERIFY(!closedAtOnce);
+    QVERIFY(visibleWhileNoticeUp);
+    QCOMPARE(notice->shown, 1);
+    QCOMPARE(Frame().PlaybackState.load(), 3);  // the close procedure ran: the graph is gone
+    ExpectPspOutput(outDir + "/M4V20001.MP4", 6.0);
+  }
+
   // The encoder asks from the capture thread, holding the capture lock,
   // before it overwrites the next part file. While the window's box is up
   // the window's timer must not run into the engine: the stop at the end
