@@ -92,7 +92,10 @@ void PostProgress() {
 // the source, or times starting again) is left out of the output timeline.
 void RemoveLargeGap(double t1) {
   SyncState& s = Sync();
-  if (std::fabs(t1 - s.ExpectedSampleTime) <= 1) return;
+  // A source of a picture a second or slower has such intervals between
+  // its pictures: only a jump of several of its frame times is a gap.
+  const double limit = std::max(1.0, 3 * CaptureFrames().video.ActualFrameTime);
+  if (std::fabs(t1 - s.ExpectedSampleTime) <= limit) return;
   WriteLog("Large gap between video samples t1:%.5f expecting:%.5f  ActualFrameTime=%f", t1, s.ExpectedSampleTime,
            CaptureFrames().video.ActualFrameTime.load());
   const double snapped = std::round(t1 * Fps()) / Fps();

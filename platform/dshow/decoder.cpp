@@ -185,7 +185,7 @@ class DecoderFilter : public FilterBase {
           std::fabs(av_q2d(st->r_frame_rate) / av_q2d(st->avg_frame_rate) - 1.0) < 0.05)
         fr = st->r_frame_rate;
       frameTime_ = fr.num > 0 && fr.den > 0 ? av_rescale_q(1, av_inv_q(fr), kHns) : 400000;
-      offer = VideoType(w & ~1, h, sar, frameTime_);
+      offer = VideoType(std::max(w & ~1, 2), h, sar, frameTime_);
     } else {
       int ch = ctx->ch_layout.nb_channels;
       if (ch <= 0 || ctx->sample_rate <= 0) return VFW_E_TYPE_NOT_ACCEPTED;
@@ -275,9 +275,13 @@ class DecoderFilter : public FilterBase {
     if (rotation_ == 1) chain += "transpose=clock,";
     else if (rotation_ == 2) chain += "hflip,vflip,";
     else if (rotation_ == 3) chain += "transpose=cclock,";
-    // The filters end in planar 4:2:0 or 4:2:2 (most decoders give one of
-    // them, so no conversion runs); the packing to YUY2 is ours, and fast.
-    chain += "crop=trunc(iw/2)*2:ih,format=yuv420p|yuvj420p|yuv422p|yuvj422p";
+    // Packed 4:2:2 needs an even width: an odd one loses its last column,
+    // a picture one pixel wide gets a second. The filters end in planar
+    // 4:2:0 or 4:2:2 (most decoders give one of them, so no conversion
+    // runs); the packing to YUY2 is ours, and fast.
+    const int width = (rotation_ == 1 || rotation_ == 3) ? f->height : f->width;
+    chain += width >= 2 ? "crop=trunc(iw/2)*2:ih," : "scale=2:ih:flags=neighbor,";
+    chain += "format=yuv420p|yuvj420p|yuv422p|yuvj422p";
     AVFilterContext* sink = nullptr;
     if (avfilter_graph_create_filter(&src_ctx_, avfilter_get_by_name("buffer"), "in", args, nullptr, filter_.get()) < 0 ||
         avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,

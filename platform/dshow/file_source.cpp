@@ -168,6 +168,7 @@ class FileSource : public FilterBase {
 }  // namespace
 
 FilterBase* CreateFileSource(const std::wstring& path, HRESULT* phr) {
+  RouteMediaLibraryLog();
   std::string p = WideToUtf8(path.c_str());
   AVFormatContext* raw = nullptr;
   int r = avformat_open_input(&raw, p.c_str(), nullptr, nullptr);

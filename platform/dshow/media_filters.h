@@ -10,6 +10,9 @@
 DS_GUID(FORMAT_FfmpegStream, 0x6d2f0a11, 0x5b1e, 0x4c2a, 0x9e, 0x61, 0x43, 0x4f, 0x52, 0x56, 0x41, 0x4e)
 
 // Opens path; on failure *phr says why (file missing, not media, no stream).
+// Sends FFmpeg's messages to the diagnostic log (once per process).
+void RouteMediaLibraryLog();
+
 FilterBase* CreateFileSource(const std::wstring& path, HRESULT* phr);
 // Moves the source to position t (100-ns units) for the next start.
 void SetSourceStart(FilterBase* source, REFERENCE_TIME t);

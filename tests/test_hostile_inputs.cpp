@@ -1,0 +1,128 @@
+// The bad-input corpus through the engine in one process: every file either
+// converts (when a player plays it) or is refused, nothing hangs, no thread
+// is left behind, and the engine converts the next file afterwards.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "app/control/headless_host.h"
+#include "app/control/profile_choice.h"
+#include "app/core/frame_state.h"
+#include "engine/graph_builder.h"
+#include "profiles/profile.h"
+#include "settings/settings.h"
+#include "tests/fixtures/fixtures.h"
+#include "tests/support/media_probe.h"
+#include "tests/support/test_support.h"
+
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
+         "race:libx264.so*\n";
+}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
+
+namespace {
+struct CorpusFile {
+  std::string name;
+  bool plays = false;
+  std::string what;
+};
+
+std::vector<CorpusFile> ReadManifest(const std::string& path) {
+  std::vector<CorpusFile> files;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    CorpusFile f;
+    std::string expect;
+    fields >> f.name >> expect;
+    std::getline(fields, f.what);
+    f.plays = expect == "ok";
+    if (!f.name.empty()) files.push_back(f);
+  }
+  return files;
+}
+
+int ThreadCount() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("Threads:", 0) == 0) return std::atoi(line.c_str() + 8);
+  return -1;
+}
+
+// A file that takes this long has hung the engine: the test ends at once.
+const char* g_current = "";
+void Watchdog(int) {
+  const char msg[] = "hung on a corpus file: ";
+  (void)!write(2, msg, sizeof(msg) - 1);
+  (void)!write(2, g_current, std::strlen(g_current));
+  _exit(3);
+}
+
+TEST(HostileInputs, EveryCorpusFileConvertsOrIsRefusedAndTheEngineGoesOn) {
+  TempDir dir;
+  setenv("HOME", dir.file("home").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", dir.file("home/.config").c_str(), 1);
+  std::filesystem::create_directories(dir.file("out"));
+  int status = 0;
+  RunCommand("bash '" CORVANE_SOURCE_DIR "/tests/corpus/make_corpus.sh' '" + dir.file("corpus") + "' 2>&1", &status);
+  ASSERT_EQ(status, 0) << "the corpus could not be made";
+  const std::vector<CorpusFile> corpus = ReadManifest(dir.file("corpus/MANIFEST"));
+  ASSERT_GE(corpus.size(), 20u);
+
+  FrameState& f = Frame();
+  f.ProgramFolder = std::filesystem::current_path().string();
+  f.PassCount = f.CurrentPass = 1;
+  f.ProcessorCount = 2;
+  AppSettings() = Settings();
+  AppSettings().adjustSpeed = 0;
+  std::vector<CProfile> profiles;
+  LoadProfileList(profiles, "");
+  SelectProfile(profiles, FindProfile(profiles, "PSP MPEG-4 320x240"));
+  ScriptedMessageBox box;
+  HeadlessHost host;
+  host.Pump(100);
+  const int baseline = ThreadCount();
+  std::signal(SIGALRM, Watchdog);
+
+  for (const CorpusFile& file : corpus) {
+    SCOPED_TRACE(file.name + ":" + file.what);
+    g_current = file.name.c_str();
+    alarm(240);
+    const std::string out = dir.file("out/" + file.name + ".MP4");
+    const bool opened = host.OpenSource(dir.file("corpus/" + file.name));
+    Frame().SetOutputPath(out);
+    bool converted = false;
+    if (opened) {
+      host.MovePositionLow(0);
+      converted = host.Convert({}, 30).finished;
+    }
+    alarm(0);
+    if (file.plays) {
+      EXPECT_TRUE(opened && converted);
+      const MediaProbe p = ProbeMedia(out);
+      EXPECT_TRUE(p.hasVideo && p.hasAudio);
+      EXPECT_GT(p.video.durationSec, 0.1);
+      EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 0.1);
+      EXPECT_EQ(p.video.decodeErrors, 0);
+    } else {
+      EXPECT_FALSE(converted);
+      EXPECT_FALSE(std::filesystem::exists(out)) << "a refused file leaves no output";
+    }
+    // With the source closed every thread of its graph has ended (helper
+    // threads that outlived their waits end meanwhile).
+    CloseDVDVolume();
+    host.Pump(300);
+    EXPECT_LE(ThreadCount(), baseline) << "threads left behind";
+  }
+  Frame().CurrentProfile = nullptr;
+}
+}  // namespace
