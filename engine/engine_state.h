@@ -70,6 +70,8 @@ struct EngineState {
   // cleared by the video callback).
   std::atomic<bool> bRecordingFirstSample{false};
   bool bIgnoreGraphEvents = false;
+  bool bAborting = false;     // the stop under way ends a conversion that failed
+  bool LastConversionAborted = false;  // the last conversion ended that way
   int RecordStartSecond = 0;
   std::atomic<DWORD> RecordStartTick{0};
   int DeviceCode = 0;         // 0 PSP, 1 iPod

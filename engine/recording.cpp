@@ -175,6 +175,7 @@ bool StartRecording() {
   // 1.-3.
   const int stateBefore = f.PlaybackState;
   if (f.CurrentPass != 2) Pause();
+  if (f.CurrentPass != 2) e.LastConversionAborted = false;
   if (!f.CurrentProfile) {
     ShowMessageDlg(translate("No profile selected"), MsgKind::Information, mbOK);
     return false;
@@ -222,6 +223,13 @@ bool StartRecording() {
   return true;
 }
 
+void AbortRecording() {
+  Engine().bAborting = true;
+  Engine().LastConversionAborted = true;
+  StopRecording();
+  Engine().bAborting = false;
+}
+
 void StopRecording() {
   FrameState& f = Frame();
   if (!f.IsRecording) return;
@@ -246,8 +254,9 @@ void StopRecording() {
   DrainEncoderThreads();
   RunAwayFromWindowThread(EndOutput);
   // 6.
+  const bool aborting = Engine().bAborting;
   if (f.PassCount == 2) {
-    if (f.CurrentPass == 1) {
+    if (f.CurrentPass == 1 && !aborting) {
       StartSecondPass();
       return;
     }
@@ -256,8 +265,10 @@ void StopRecording() {
   }
   // 7.-10.
   ShowIdleWindow();
-  RaiseFileNumber();
-  View().ShowFinishedRecording();
+  if (!aborting) {
+    RaiseFileNumber();
+    View().ShowFinishedRecording();
+  }
   Engine().FinishedOutputPath = f.GetOutputPath();
   MakeOutputFilename();
   WriteLog("AvgFramesBuffered=%.2f", GetEncoderCounters().queueAverage);

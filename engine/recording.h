@@ -9,6 +9,9 @@ bool StartRecording();
 // Ends the conversion: drains the encoder, ends the output, starts the
 // second pass when one is due, else shows the finished notice.
 void StopRecording();
+// Ends the conversion because it cannot go on (the output cannot be
+// written): no second pass, no finished notice, the file number stays.
+void AbortRecording();
 
 // Drains the graph's event queue (on WM_GRAPHNOTIFY).
 int HandleGraphEvents();

@@ -108,6 +108,7 @@ HostRun HeadlessHost::Convert(const std::function<bool()>& stopRequested, int st
     }
   }
   window_.Dispatch();
+  run.writeFailed = run.writeFailed || Engine().LastConversionAborted;
   run.finished = !run.stalled && !run.writeFailed;
   return run;
 }

@@ -14,6 +14,7 @@
 #include "engine/recording.h"
 #include "engine/sync_state.h"
 #include "platform/core/paths.h"
+#include "platform/core/paths.h"
 #include "platform/sysinfo/sysinfo.h"
 #include "settings/settings.h"
 #include "settings/translate.h"
@@ -57,15 +58,22 @@ void TakeAutoThumbnail(double recorded) {
 
 std::string Hms(double seconds) { return TimeText(static_cast<int>(std::lround(std::max(seconds, 0.0)))); }
 
-// The output could not be written (disk full, folder gone): the conversion
-// ends, what was written so far stays playable.
-void StopOnWriteFailure() {
-  WriteLog("Output write failed; stopping");
-  StopRecording();
-  ShowMessageDlg(translate("The output file could not be written (the disk may be full or the folder gone). "
-                           "The conversion has stopped; what was written so far is kept.\n") +
-                     Frame().GetOutputPath(),
-                 MsgKind::Error, mbOK);
+// The output could not be written (disk full, folder gone): the whole
+// conversion ends, with no second pass; what was written so far is kept.
+void StopOnWriteFailure(const char* why) {
+  const std::string path = Frame().GetOutputPath();
+  WriteLog("Output write failed (%s); stopping", why);
+  AbortRecording();
+  ShowMessageDlg(translate(why) + "\n" + path + "\n" + translate("The conversion has stopped."), MsgKind::Error,
+                 mbOK);
+}
+
+// Seen missing on two ticks in a row: a part change between its steps
+// leaves the name without a file for a moment.
+bool OutputGone() {
+  static int missing = 0;
+  missing = PathExists(Frame().GetOutputPath()) ? 0 : missing + 1;
+  return missing >= 2;
 }
 
 // Step 1 of the timer: position, time label and the end of the range.
@@ -84,7 +92,11 @@ void FollowPosition() {
   }
   if (!f.IsRecording) return;
   if (EncoderOutputFailed()) {
-    StopOnWriteFailure();
+    StopOnWriteFailure("The output file could not be written (the disk may be full).");
+    return;
+  }
+  if (OutputGone()) {
+    StopOnWriteFailure("The output file was removed while it was written (its folder may be gone).");
     return;
   }
   // A stop point at the title's end leaves the end to the file itself.
