@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 #include "app/core/diag_log.h"
@@ -135,12 +136,12 @@ void DrainEncoderThreads() {
 }
 
 // Step 6 of the stop after pass 1: pass 2 over the same range.
-void StartSecondPass() {
+// end: where pass 1 ended, in whole seconds of the source.
+void StartSecondPass(int end) {
   FrameState& f = Frame();
   EngineView& v = View();
   f.CurrentPass = 2;
   WriteCodecPassHint();
-  const int end = v.PositionLow();
   v.SetPositionLow(Engine().RecordStartSecond);
   v.SetPositionHigh(end);
   StartRecording();
@@ -245,6 +246,14 @@ void StopRecording() {
     CritSecLock lock(CaptureLock());
     FlushOwedAudio();
   }
+  // Where the conversion stands. The position bar follows it only on the
+  // window's timer, which a fast conversion outruns by many seconds; when
+  // a picture was taken the converted position itself counts.
+  int passEnd = View().PositionLow();
+  if (!Engine().bRecordingFirstSample) {
+    const SyncState& sync = Sync();
+    passEnd = static_cast<int>(std::lround(sync.RecordStartPosition + sync.LastVideoTime - sync.SampleStartTime));
+  }
   ResetRecordingFlags();
   Engine().FinishedElapsedMs = GetTickCount() - Engine().RecordStartTick;
   // 3.-5.
@@ -257,7 +266,7 @@ void StopRecording() {
   const bool aborting = Engine().bAborting;
   if (f.PassCount == 2) {
     if (f.CurrentPass == 1 && !aborting) {
-      StartSecondPass();
+      StartSecondPass(passEnd);
       return;
     }
     f.CurrentPass = 1;

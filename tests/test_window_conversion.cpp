@@ -37,13 +37,26 @@
 #include "tests/support/media_probe.h"
 #include "tests/support/test_support.h"
 
+// Qt and GLib are not built for ThreadSanitizer: the allocations and copies
+// of their own threads are reported without the synchronisation they do
+// inside.
 extern "C" const char* __tsan_default_suppressions() {
   return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
-         "race:libx264.so*\n";
+         "race:libx264.so*\ncalled_from_lib:libQt6Core.so.6\ncalled_from_lib:libQt6Gui.so.6\n"
+         "called_from_lib:libQt6Widgets.so.6\ncalled_from_lib:libQt6Test.so.6\ncalled_from_lib:libglib-2.0.so.0\n";
 }
 
 namespace {
 constexpr double kOutFps = 30000.0 / 1001;
+
+// The sanitizers slow every memory access down several times; the time
+// bound holds for the program as it is built for use, and is only reported
+// under them.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kTimeBoundHolds = false;
+#else
+constexpr bool kTimeBoundHolds = true;
+#endif
 
 // Closes the finished notice (and counts it) as soon as it is up: the
 // engine shows it modally at the end of a conversion.
@@ -226,7 +239,8 @@ class WindowConversionTest : public QObject {
     qInfo("%s: longest gap between 5 ms ticks while opening and converting: %lld ms (%lld ms with the time the "
           "thread waited for a processor)",
           qPrintable(profile), static_cast<long long>(gapMs), static_cast<long long>(wallGapMs));
-    QVERIFY2(gapMs <= 100, qPrintable(QString("the window's thread was away for %1 ms").arg(gapMs)));
+    if (kTimeBoundHolds)
+      QVERIFY2(gapMs <= 100, qPrintable(QString("the window's thread was away for %1 ms").arg(gapMs)));
 
     // What the window shows afterwards.
     QCOMPARE(notice->shown, 1);
@@ -259,7 +273,7 @@ class WindowConversionTest : public QObject {
   }
 
   void ConvertWhileRecordingAsksNoKeepsItRunningYesStopsIt() {
-    OpenFromStart(Clip("ten"));
+    OpenFromStart(Clip("long"));
     form->StartRecordingButton->click();
     QVERIFY(WaitForProgress(1.0));
     box->Answer(mrNo);
@@ -284,7 +298,7 @@ class WindowConversionTest : public QObject {
     const MediaProbe p = ProbeMedia(outDir + "/M4V20001.MP4");
     QVERIFY(p.opened && p.hasVideo && p.hasAudio);
     QCOMPARE(p.video.decodeErrors, 0);
-    QVERIFY2(p.video.durationSec > 2.0 && p.video.durationSec < 9.5, qPrintable(QString::number(p.video.durationSec)));
+    QVERIFY2(p.video.durationSec > 2.0 && p.video.durationSec < 29.5, qPrintable(QString::number(p.video.durationSec)));
   }
 
   void StoppingTheFirstOfTwoPassesStartsTheSecondOverTheSameRange() {
@@ -292,17 +306,18 @@ class WindowConversionTest : public QObject {
     OpenFromStart(Clip("long"));
     form->StartRecordingButton->click();
     QCOMPARE(Frame().CurrentPass, 1);
-    // Pass 1 ends where the bar shows it, which the timer moves.
-    QVERIFY(LoopUntil([&] { return Frame().IsRecording && form->PositionRangeBar->Low() >= 2; }, 60000));
+    QVERIFY(WaitForProgress(3.0));
     box->Answer(mrYes);
     form->StartRecordingButton->click();
     QCOMPARE(box->texts.size(), size_t{1});
     QCOMPARE(box->texts[0], std::string("Stop 1st-Pass recording and start 2nd-Pass now?\n"));
-    // Pass 2 runs from the start point to where pass 1 was stopped.
+    // Pass 2 runs from the start point to where pass 1 was stopped, which
+    // the conversion may have reached before the bar (moved by the timer
+    // every half second) showed it.
     QVERIFY(Frame().IsRecording);
     QCOMPARE(Frame().CurrentPass, 2);
     const int end = form->PositionRangeBar->High();
-    QVERIFY2(end >= 2 && end < 30, qPrintable(QString::number(end)));
+    QVERIFY2(end >= 3 && end < 30, qPrintable(QString::number(end)));
     QCOMPARE(notice->shown, 0);
     bool sawSecondPass = false;
     QVERIFY(LoopUntil(
@@ -318,7 +333,7 @@ class WindowConversionTest : public QObject {
   }
 
   void ClosingWhileRecordingAsksAndNoKeepsTheWindowOpen() {
-    OpenFromStart(Clip("ten"));
+    OpenFromStart(Clip("long"));
     form->StartRecordingButton->click();
     QVERIFY(WaitForProgress(1.0));
     box->Answer(mrNo);

@@ -27,19 +27,6 @@
 #include "platform/core/fpu.h"
 
 namespace {
-// A message posted from any thread, delivered on the window's thread.
-class WindowMessageEvent : public QEvent {
- public:
-  static QEvent::Type Kind() {
-    static const QEvent::Type kind = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return kind;
-  }
-  WindowMessageEvent(UINT m, WPARAM w, LPARAM l) : QEvent(Kind()), msg(m), wParam(w), lParam(l) {}
-  UINT msg;
-  WPARAM wParam;
-  LPARAM lParam;
-};
-
 template <class T>
 T* Named(T* object, const char* name) {
   object->setObjectName(name);
@@ -298,22 +285,30 @@ void TLumivaultForm::ConnectHandlers() {
 }
 
 void TLumivaultForm::Post(UINT msg, WPARAM wParam, LPARAM lParam) {
-  QCoreApplication::postEvent(this, new WindowMessageEvent(msg, wParam, lParam));
+  {
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    posted_.push_back({msg, wParam, lParam});
+  }
+  // One queued call per message, so that each is its own event of the
+  // window's thread, in the order posted.
+  QMetaObject::invokeMethod(this, "DispatchPosted", Qt::QueuedConnection);
 }
 
-bool TLumivaultForm::event(QEvent* event) {
-  if (event->type() == WindowMessageEvent::Kind()) {
-    auto* m = static_cast<WindowMessageEvent*>(event);
-    HandleWindowMessage(m->msg, m->wParam, m->lParam);
-    return true;
+void TLumivaultForm::DispatchPosted() {
+  PostedMessage m;
+  {
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    if (posted_.empty()) return;
+    m = posted_.front();
+    posted_.pop_front();
   }
-  return QWidget::event(event);
+  HandleWindowMessage(m.msg, m.wParam, m.lParam);
 }
 
 void TLumivaultForm::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_GRAPHNOTIFY: GraphNotify(); break;
-    case WM_VIDEO_RELAYOUT: VideoRelayout(); break;
+    case WM_VIDEO_RELAYOUT: TakeSourceVideo(); break;
     case WM_RECORD_PROGRESS: RecordProgress(wParam, lParam); break;
     default: break;
   }

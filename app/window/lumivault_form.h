@@ -6,7 +6,9 @@
 // message box helper and the process-wide frame state's window side, and
 // it is the engine's view and the target of its posted messages.
 #include <QWidget>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -209,11 +211,13 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
   void menu_SetOutputPathClick();
 
  protected:
-  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private slots:
+  // Handles the oldest message posted to the window.
+  void DispatchPosted();
+
   // Connection points of the engine: each is where one engine operation is
   // called from the window.
   void EngineAttachWindow();
@@ -274,6 +278,15 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
   void UpdateStretchFactor();
   // The output width of the selected profile, else of the settings.
   int OutputWidth() const;
+
+  // Messages posted from any thread, waiting for the window's thread.
+  struct PostedMessage {
+    UINT msg = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+  };
+  std::mutex postedMutex_;  // guards posted_
+  std::deque<PostedMessage> posted_;
 
   std::unique_ptr<QtMessageDlg> messageDlg_;
   bool messageDlgInstalled_ = false;

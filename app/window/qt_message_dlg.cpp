@@ -6,6 +6,7 @@
 #include <QThread>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 
 #include "app/core/diag_log.h"
@@ -38,27 +39,6 @@ void CentreOn(QMessageBox& box, QWidget* owner) {
   QRect frame = owner->frameGeometry();
   box.move(frame.center() - QPoint(box.width() / 2, box.height() / 2));
 }
-}  // namespace
-
-QtMessageDlg::QtMessageDlg(QWidget* owner) : owner_(owner), context_(std::make_unique<QObject>()) {}
-
-QtMessageDlg::~QtMessageDlg() = default;
-
-int QtMessageDlg::Show(const std::string& text, MsgKind kind, unsigned buttons) {
-  if (QThread::currentThread() == context_->thread()) return ShowHere(text, kind, buttons);
-  return ShowFromOtherThread(text, kind, buttons);
-}
-
-namespace {
-// One question from another thread. The application's thread takes it up
-// (or finds it withdrawn) and answers it; the asker waits on it.
-struct CrossThreadQuestion {
-  enum class State { Queued, TakenUp, Withdrawn, Answered };
-  std::mutex m;  // guards state and result
-  std::condition_variable cv;
-  State state = State::Queued;
-  int result = mrNo;
-};
 
 int RefusingAnswer(unsigned buttons) {
   if (buttons & mbNo) return mrNo;
@@ -67,27 +47,84 @@ int RefusingAnswer(unsigned buttons) {
 }
 }  // namespace
 
+// One question from another thread. The application's thread takes it up
+// (or finds it withdrawn) and answers it; the asker waits on it.
+struct CrossThreadQuestion {
+  enum class State { Queued, TakenUp, Withdrawn, Answered };
+  std::string text;
+  MsgKind kind = MsgKind::Confirmation;
+  unsigned buttons = 0;
+  std::mutex m;  // guards state and result
+  std::condition_variable cv;
+  State state = State::Queued;
+  int result = mrNo;
+};
+
+// The questions of other threads, handed over under a lock of their own
+// and taken up one by one on the application's thread.
+class CrossThreadQuestions : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit CrossThreadQuestions(QtMessageDlg& dlg) : dlg_(dlg) {}
+
+  // Any thread.
+  void Queue(std::shared_ptr<CrossThreadQuestion> q) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.push_back(std::move(q));
+    }
+    QMetaObject::invokeMethod(this, "TakeUp", Qt::QueuedConnection);
+  }
+
+ private slots:
+  void TakeUp() {
+    using State = CrossThreadQuestion::State;
+    std::shared_ptr<CrossThreadQuestion> q;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (queue_.empty()) return;
+      q = queue_.front();
+      queue_.pop_front();
+    }
+    {
+      std::lock_guard<std::mutex> lock(q->m);
+      if (q->state != State::Queued) return;
+      q->state = State::TakenUp;
+    }
+    int result = mrNo;
+    const auto show = [&] { result = dlg_.ShowHere(q->text, q->kind, q->buttons); };
+    if (dlg_.crossThreadScope_) dlg_.crossThreadScope_(show);
+    else show();
+    std::lock_guard<std::mutex> lock(q->m);
+    q->result = result;
+    q->state = State::Answered;
+    q->cv.notify_all();
+  }
+
+ private:
+  QtMessageDlg& dlg_;
+  std::mutex mutex_;  // guards queue_
+  std::deque<std::shared_ptr<CrossThreadQuestion>> queue_;
+};
+
+QtMessageDlg::QtMessageDlg(QWidget* owner)
+    : owner_(owner), questions_(std::make_unique<CrossThreadQuestions>(*this)) {}
+
+QtMessageDlg::~QtMessageDlg() = default;
+
+int QtMessageDlg::Show(const std::string& text, MsgKind kind, unsigned buttons) {
+  if (QThread::currentThread() == questions_->thread()) return ShowHere(text, kind, buttons);
+  return ShowFromOtherThread(text, kind, buttons);
+}
+
 int QtMessageDlg::ShowFromOtherThread(const std::string& text, MsgKind kind, unsigned buttons) {
   using State = CrossThreadQuestion::State;
   auto q = std::make_shared<CrossThreadQuestion>();
-  QMetaObject::invokeMethod(
-      context_.get(),
-      [this, q, text, kind, buttons] {
-        {
-          std::lock_guard<std::mutex> lock(q->m);
-          if (q->state != State::Queued) return;
-          q->state = State::TakenUp;
-        }
-        int result = mrNo;
-        const auto show = [&] { result = ShowHere(text, kind, buttons); };
-        if (crossThreadScope_) crossThreadScope_(show);
-        else show();
-        std::lock_guard<std::mutex> lock(q->m);
-        q->result = result;
-        q->state = State::Answered;
-        q->cv.notify_all();
-      },
-      Qt::QueuedConnection);
+  q->text = text;
+  q->kind = kind;
+  q->buttons = buttons;
+  questions_->Queue(q);
   std::unique_lock<std::mutex> lock(q->m);
   if (!q->cv.wait_for(lock, std::chrono::milliseconds(kPickUpMs), [&] { return q->state != State::Queued; })) {
     q->state = State::Withdrawn;
@@ -130,7 +167,7 @@ int QtMessageDlg::ShowHere(const std::string& text, MsgKind kind, unsigned butto
 }
 
 void QtMessageDlg::SystemBox(const std::string& text, const std::string& caption) {
-  if (QThread::currentThread() != context_->thread()) {
+  if (QThread::currentThread() != questions_->thread()) {
     WriteLog("%s: %s", caption.c_str(), text.c_str());
     return;
   }
@@ -139,3 +176,5 @@ void QtMessageDlg::SystemBox(const std::string& text, const std::string& caption
   CentreOn(box, owner_.data());
   box.exec();
 }
+
+#include "qt_message_dlg.moc"

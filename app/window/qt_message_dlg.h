@@ -9,13 +9,14 @@
 
 #include "app/core/message_dlg.h"
 
-//
 // Any thread may ask (the encoder asks before it overwrites the next part
 // file from the capture thread): the box is always shown on the
 // application's thread and the asking thread waits for the answer. When that
 // thread does not take the question up within kPickUpMs (it is itself
 // waiting, perhaps for the asker), the asker gets the refusing answer at
 // once, so neither waits for the other.
+class CrossThreadQuestions;
+
 class QtMessageDlg : public MessageDlgHandler {
  public:
   explicit QtMessageDlg(QWidget* owner);
@@ -23,7 +24,7 @@ class QtMessageDlg : public MessageDlgHandler {
   int Show(const std::string& text, MsgKind kind, unsigned buttons) override;
   void SystemBox(const std::string& text, const std::string& caption) override;
 
-  static constexpr int kPickUpMs = 1000;
+  static constexpr int kPickUpMs = 3000;
 
   // Runs around a box shown for another thread's question. The asker may
   // hold a lock the engine waits for, so the window holds back its own
@@ -36,10 +37,12 @@ class QtMessageDlg : public MessageDlgHandler {
   int ShowHere(const std::string& text, MsgKind kind, unsigned buttons);
   int ShowFromOtherThread(const std::string& text, MsgKind kind, unsigned buttons);
 
+  friend class CrossThreadQuestions;
+
   QPointer<QWidget> owner_;
   // Lives on the application's thread; questions from other threads are
   // queued to it, and those still queued go with it.
-  std::unique_ptr<QObject> context_;
+  std::unique_ptr<CrossThreadQuestions> questions_;
   std::function<void(const std::function<void()>&)> crossThreadScope_;  // application's thread only
 };
 

@@ -39,13 +39,12 @@ void VideoPanel::PresentFrame(const BYTE* yuy2, int width, int height, REFERENCE
   // renderer that presents faster than the window paints cannot flood its
   // event queue, and the paint shows the newest frame anyway.
   if (repaintQueued_.exchange(true)) return;
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        repaintQueued_ = false;
-        update();
-      },
-      Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, "RepaintFrame", Qt::QueuedConnection);
+}
+
+void VideoPanel::RepaintFrame() {
+  repaintQueued_ = false;
+  update();
 }
 
 void VideoPanel::SetVideoPlacement(int left, int top, int width, int height) {

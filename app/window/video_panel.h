@@ -39,6 +39,10 @@ class VideoPanel : public QFrame, public MessageWindow, public IVideoFrameSink {
  protected:
   void paintEvent(QPaintEvent* event) override;
 
+ private slots:
+  // Queued by PresentFrame: the window's thread repaints the newest frame.
+  void RepaintFrame();
+
  private:
   MessageWindow* target_ = nullptr;
   QLabel* image1_;
