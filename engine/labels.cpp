@@ -30,25 +30,20 @@ std::string TimeText(int seconds) {
   return text;
 }
 
-std::string StartPointCaption(int seconds) {
+namespace {
+// "m:ss" below an hour, "h:mm:ss" from it on.
+std::string PointTime(int seconds) {
   const TimeOfDay t = Split(seconds);
-  char caption[64];
-  if (seconds >= 3600)
-    std::snprintf(caption, sizeof(caption), "<-%d:%02d:%02d (start point) ", t.hours, t.minutes, t.seconds);
-  else
-    std::snprintf(caption, sizeof(caption), "<-%d:%02d (start point) ", seconds / 60, t.seconds);
-  return caption;
+  char text[32];
+  if (seconds >= 3600) std::snprintf(text, sizeof(text), "%d:%02d:%02d", t.hours, t.minutes, t.seconds);
+  else std::snprintf(text, sizeof(text), "%d:%02d", seconds / 60, t.seconds);
+  return text;
 }
+}  // namespace
 
-std::string EndPointCaption(int seconds) {
-  const TimeOfDay t = Split(seconds);
-  char caption[64];
-  if (seconds >= 3600)
-    std::snprintf(caption, sizeof(caption), " (stop point) %d:%02d:%02d->", t.hours, t.minutes, t.seconds);
-  else
-    std::snprintf(caption, sizeof(caption), " (stop point) %d:%02d->", seconds / 60, t.seconds);
-  return caption;
-}
+std::string StartPointCaption(int seconds) { return "<-" + PointTime(seconds) + " (start point) "; }
+
+std::string EndPointCaption(int seconds) { return " (stop point) " + PointTime(seconds) + "->"; }
 
 void ShowPosition(int seconds) {
   EngineView& v = View();

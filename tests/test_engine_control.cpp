@@ -18,39 +18,12 @@
 #include "settings/settings.h"
 #include "tests/fixtures/fixtures.h"
 #include "tests/support/media_probe.h"
+#include "tests/support/engine_test.h"
 #include "tests/support/test_support.h"
 
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
-         "race:libx264.so*\n";
-}
-extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
-
 namespace {
-class EngineControl : public ::testing::Test {
+class EngineControl : public EngineTest {
  protected:
-  void SetUp() override {
-    setenv("HOME", dir_.file("home").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir_.file("home/.config").c_str(), 1);
-    std::filesystem::create_directories(dir_.file("out"));
-    FrameState& f = Frame();
-    f.ProgramFolder = std::filesystem::current_path().string();
-    f.PassCount = f.CurrentPass = 1;
-    f.ProcessorCount = 2;
-    f.CropRect = CropFractions();
-    AppSettings() = Settings();
-    AppSettings().adjustSpeed = 0;
-    f.SetOutputPath(dir_.file("out/M4V20001.MP4"));
-    LoadProfileList(profiles_, "");
-    SelectProfile(profiles_, FindProfile(profiles_, "PSP MPEG-4 320x240"));
-  }
-  void TearDown() override { Frame().CurrentProfile = nullptr; }
-
-  std::string Clip(FixtureKind kind, double seconds) {
-    const std::string path = dir_.file(std::string("clip") + FixtureExtension(kind));
-    EXPECT_EQ(MakeFixture(kind, path, seconds), "");
-    return path;
-  }
   double Position() {
     REFTIME pos = -1;
     Graph().pMediaPosition->get_CurrentPosition(&pos);
@@ -62,10 +35,6 @@ class EngineControl : public ::testing::Test {
     return v;
   }
 
-  TempDir dir_;
-  ScriptedMessageBox box_;
-  std::vector<CProfile> profiles_;
-  HeadlessHost host_;
 };
 
 TEST_F(EngineControl, TransportFollowsTheCommands) {

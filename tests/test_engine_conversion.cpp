@@ -19,68 +19,22 @@
 #include "settings/settings.h"
 #include "tests/fixtures/fixtures.h"
 #include "tests/support/media_probe.h"
+#include "tests/support/engine_test.h"
 #include "tests/support/test_support.h"
-
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
-         "race:libx264.so*\n";
-}
-extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
 
 namespace {
 constexpr double kOutFps = 30000.0 / 1001;
 
-class EngineConversion : public ::testing::Test {
+class EngineConversion : public EngineTest {
  protected:
-  void SetUp() override {
-    setenv("HOME", dir_.file("home").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir_.file("home/.config").c_str(), 1);
-    std::filesystem::create_directories(dir_.file("out"));
-    FrameState& f = Frame();
-    f.ProgramFolder = std::filesystem::current_path().string();  // tests run beside the programs
-    f.PassCount = 1;
-    f.CurrentPass = 1;
-    f.OutputFormat = 2;
-    f.ProcessorCount = 2;
-    f.CropRect = CropFractions();
-    AppSettings() = Settings();
-    AppSettings().adjustSpeed = 0;
-    if (const char* dbg = std::getenv("CORVANE_TEST_DBG")) AppSettings().dbg = std::atoi(dbg);
-    f.SetOutputPath(dir_.file("out/M4V20001.MP4"));
-    ASSERT_GE(LoadProfileList(profiles_, "PSP MPEG-4 320x240"), 0);
-    UseProfile("PSP MPEG-4 320x240");
-  }
-  void TearDown() override { Frame().CurrentProfile = nullptr; }
-
-  void UseProfile(const std::string& name) {
-    const int i = FindProfile(profiles_, name);
-    ASSERT_GE(i, 0) << name;
-    SelectProfile(profiles_, i);
-  }
-
-  std::string Clip(FixtureKind kind, double seconds, FixtureOptions options = {}, const char* name = "clip") {
-    std::string path = dir_.file(std::string(name) + FixtureExtension(kind));
-    EXPECT_EQ(MakeFixture(kind, path, seconds, options), "");
-    return path;
-  }
-
-  // Opens path and converts it; returns the output's path.
-  // The preview plays from the opening on; the conversion starts where
-  // playback stands, so it is taken back to the start first.
+  // Opens path from its start and converts it; returns the output's path.
   std::string Convert(const std::string& path) {
-    EXPECT_TRUE(host_.OpenSource(path)) << path;
-    host_.MovePositionLow(0);
+    const std::string out = OpenFromStart(path, dir_.file("out/M4V20001.MP4"));
     const HostRun run = host_.Convert();
     EXPECT_TRUE(run.finished);
     EXPECT_FALSE(Frame().IsRecording);
-    return lastOutput_ = dir_.file("out/M4V20001.MP4");
+    return out;
   }
-
-  TempDir dir_;
-  ScriptedMessageBox box_;
-  std::vector<CProfile> profiles_;
-  HeadlessHost host_;
-  std::string lastOutput_;
 };
 
 void ExpectPspOutput(const MediaProbe& p, double seconds) {

@@ -14,13 +14,8 @@
 #include "settings/settings.h"
 #include "tests/fixtures/fixtures.h"
 #include "tests/support/media_probe.h"
+#include "tests/support/engine_test.h"
 #include "tests/support/test_support.h"
-
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
-         "race:libx264.so*\n";
-}
-extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
 
 namespace {
 constexpr double kOutFps = 30000.0 / 1001;
@@ -34,35 +29,13 @@ long ProcStatus(const std::string& field) {
   return -1;
 }
 
-class EngineLoad : public ::testing::Test {
+class EngineLoad : public EngineTest {
  protected:
-  void SetUp() override {
-    setenv("HOME", dir_.file("home").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir_.file("home/.config").c_str(), 1);
-    std::filesystem::create_directories(dir_.file("out"));
-    FrameState& f = Frame();
-    f.ProgramFolder = std::filesystem::current_path().string();
-    f.PassCount = f.CurrentPass = 1;
-    f.ProcessorCount = 2;
-    AppSettings() = Settings();
-    AppSettings().adjustSpeed = 0;
-    LoadProfileList(profiles_, "");
-    SelectProfile(profiles_, FindProfile(profiles_, "PSP MPEG-4 320x240"));
-  }
-  void TearDown() override { Frame().CurrentProfile = nullptr; }
-
   std::string Convert(const std::string& src, const std::string& name) {
-    EXPECT_TRUE(host_.OpenSource(src));
-    Frame().SetOutputPath(dir_.file("out/" + name));  // opening names the default output
-    host_.MovePositionLow(0);
+    const std::string out = OpenFromStart(src, dir_.file("out/" + name));
     EXPECT_TRUE(host_.Convert({}, 120).finished);
-    return dir_.file("out/" + name);
+    return out;
   }
-
-  TempDir dir_;
-  ScriptedMessageBox box_;
-  std::vector<CProfile> profiles_;
-  HeadlessHost host_;
 };
 
 TEST_F(EngineLoad, TenConversionsInARowKeepMemoryAndThreadsFlat) {

@@ -19,43 +19,17 @@
 #include "settings/settings_store.h"
 #include "tests/fixtures/fixtures.h"
 #include "tests/support/media_probe.h"
+#include "tests/support/engine_test.h"
 #include "tests/support/test_support.h"
-
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
-         "race:libx264.so*\n";
-}
-extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
 
 namespace fs = std::filesystem;
 
 namespace {
-class Faults : public ::testing::Test {
+class Faults : public EngineTest {
  protected:
-  void SetUp() override {
-    setenv("HOME", dir_.file("home").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir_.file("home/.config").c_str(), 1);
-    fs::create_directories(dir_.file("out"));
-    FrameState& f = Frame();
-    f.ProgramFolder = fs::current_path().string();
-    f.PassCount = f.CurrentPass = 1;
-    f.ProcessorCount = 2;
-    AppSettings() = Settings();
-    AppSettings().adjustSpeed = 0;
-    LoadProfileList(profiles_, "");
-    SelectProfile(profiles_, FindProfile(profiles_, "PSP MPEG-4 320x240"));
-  }
-  void TearDown() override { Frame().CurrentProfile = nullptr; }
-
   // Opens a clip of seconds and names the output; returns its path.
   std::string Open(double seconds, const std::string& outFolder) {
-    const std::string src = dir_.file("clip.mp4");
-    EXPECT_EQ(MakeFixture(FixtureKind::kHd720, src, seconds), "");
-    EXPECT_TRUE(host_.OpenSource(src));
-    host_.MovePositionLow(0);
-    const std::string out = outFolder + "/M4V20001.MP4";
-    Frame().SetOutputPath(out);
-    return out;
+    return OpenFromStart(Clip(FixtureKind::kHd720, seconds), outFolder + "/M4V20001.MP4");
   }
   bool Told(const std::string& part) const {
     for (const auto& t : box_.texts)
@@ -63,10 +37,6 @@ class Faults : public ::testing::Test {
     return false;
   }
 
-  TempDir dir_;
-  ScriptedMessageBox box_;
-  std::vector<CProfile> profiles_;
-  HeadlessHost host_;
 };
 
 TEST_F(Faults, OutputFolderRemovedDuringTheConversionStopsItWithAMessage) {

@@ -20,13 +20,8 @@
 #include "settings/settings.h"
 #include "tests/fixtures/fixtures.h"
 #include "tests/support/media_probe.h"
+#include "tests/support/engine_test.h"
 #include "tests/support/test_support.h"
-
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
-         "race:libx264.so*\n";
-}
-extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
 
 namespace {
 struct CorpusFile {
@@ -68,28 +63,15 @@ void Watchdog(int) {
   _exit(3);
 }
 
-TEST(HostileInputs, EveryCorpusFileConvertsOrIsRefusedAndTheEngineGoesOn) {
-  TempDir dir;
-  setenv("HOME", dir.file("home").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", dir.file("home/.config").c_str(), 1);
-  std::filesystem::create_directories(dir.file("out"));
-  int status = 0;
-  RunCommand("bash '" CORVANE_SOURCE_DIR "/tests/corpus/make_corpus.sh' '" + dir.file("corpus") + "' 2>&1", &status);
-  ASSERT_EQ(status, 0) << "the corpus could not be made";
-  const std::vector<CorpusFile> corpus = ReadManifest(dir.file("corpus/MANIFEST"));
-  ASSERT_GE(corpus.size(), 20u);
+class HostileInputs : public EngineTest {};
 
-  FrameState& f = Frame();
-  f.ProgramFolder = std::filesystem::current_path().string();
-  f.PassCount = f.CurrentPass = 1;
-  f.ProcessorCount = 2;
-  AppSettings() = Settings();
-  AppSettings().adjustSpeed = 0;
-  std::vector<CProfile> profiles;
-  LoadProfileList(profiles, "");
-  SelectProfile(profiles, FindProfile(profiles, "PSP MPEG-4 320x240"));
-  ScriptedMessageBox box;
-  HeadlessHost host;
+TEST_F(HostileInputs, EveryCorpusFileConvertsOrIsRefusedAndTheEngineGoesOn) {
+  int status = 0;
+  RunCommand("bash '" CORVANE_SOURCE_DIR "/tests/corpus/make_corpus.sh' '" + dir_.file("corpus") + "' 2>&1", &status);
+  ASSERT_EQ(status, 0) << "the corpus could not be made";
+  const std::vector<CorpusFile> corpus = ReadManifest(dir_.file("corpus/MANIFEST"));
+  ASSERT_GE(corpus.size(), 20u);
+  HeadlessHost& host = host_;
   host.Pump(100);
   int baseline = ThreadCount();
   std::signal(SIGALRM, Watchdog);
@@ -98,8 +80,8 @@ TEST(HostileInputs, EveryCorpusFileConvertsOrIsRefusedAndTheEngineGoesOn) {
     SCOPED_TRACE(file.name + ":" + file.what);
     g_current = file.name.c_str();
     alarm(240);
-    const std::string out = dir.file("out/" + file.name + ".MP4");
-    const bool opened = host.OpenSource(dir.file("corpus/" + file.name));
+    const std::string out = dir_.file("out/" + file.name + ".MP4");
+    const bool opened = host.OpenSource(dir_.file("corpus/" + file.name));
     Frame().SetOutputPath(out);
     bool converted = false;
     if (opened) {
@@ -126,6 +108,5 @@ TEST(HostileInputs, EveryCorpusFileConvertsOrIsRefusedAndTheEngineGoesOn) {
     if (&file == &corpus.front()) baseline = std::max(baseline, std::min(ThreadCount(), baseline + 1));
     EXPECT_LE(ThreadCount(), baseline) << "threads left behind";
   }
-  Frame().CurrentProfile = nullptr;
 }
 }  // namespace

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/engine_view.h"
+#include "engine/plain_view.h"
 #include "platform/core/messages.h"
 
 struct HostRun {
@@ -16,7 +16,7 @@ struct HostRun {
   bool writeFailed = false; // the output could not be written
 };
 
-class HeadlessHost : public EngineView {
+class HeadlessHost : public PlainView {
  public:
   // Installs itself as the engine's view, main window and message pump.
   HeadlessHost();
@@ -45,47 +45,21 @@ class HeadlessHost : public EngineView {
   int progressBar = 0;
   int finishedNotices = 0;
   bool transportEnabled = true, sourceButtonEnabled = true, outputSettingsEnabled = true;
-  int positionMax = 1, positionLow = 0, positionHigh = 1;
-  bool dragging = false;
 
-  // EngineView
-  int PositionMax() override { return positionMax; }
-  void SetPositionMax(int s) override { positionMax = s; }
-  int PositionLow() override { return positionLow; }
-  void SetPositionLow(int s) override { positionLow = s; }
+  // EngineView: the position bar runs its handlers; the rest is recorded.
   void MovePositionLow(int s) override;
-  int PositionHigh() override { return positionHigh; }
   void SetPositionHigh(int s) override;
-  bool IsDraggingPosition() override { return dragging; }
   void RunPositionHighChange() override;
-  int PositionBarLeft() override { return 7; }
-  int PositionBarWidth() override { return 485; }
   void SetTimeLabel(const std::string& t) override { timeLabel = t; }
   void ShowStartPointLabel(const std::string& c, int) override { startPointLabel = c; }
   void ShowEndPointLabel(const std::string& c, int) override { endPointLabel = c; }
-  void SetPointLabelsVisible(bool) override {}
   void SetProgressStatus(const std::string& t) override;
   void SetProgressBar(int p) override { progressBar = p; }
-  void RefreshSizeEstimate() override {}
   void ShowBanner(const std::string& t, long, bool) override { banner = t; }
-  void FocusVideoPanel() override {}
-  void SetBusyCursor(bool) override {}
-  void EnableSaveAsItems(bool) override {}
   void EnableOutputSettingsMenu(bool e) override { outputSettingsEnabled = e; }
   void EnableSourceButton(bool e) override { sourceButtonEnabled = e; }
   void EnableTransportButtons(bool e) override { transportEnabled = e; }
   void SetConvertCaption(const std::string& c) override { convertCaption = c; }
-  void EnableConvertButton(bool) override {}
-  void EnableThumbnailButton(bool) override {}
-  void RefreshThumbnailArea() override {}
-  void ShowThumbnailGlyph(const std::string&) override {}
-  void RepaintWindow() override {}
-  void HideStartLogo() override {}
-  void HidePausedFrame() override {}
-  void PlacePausedFrame(int, int, int) override {}
-  void ShowPausedFrame() override {}
-  void ShowBlankScreen(bool) override {}
-  void ShowOptimizing(bool) override {}
   void RunTimerStep() override;
   void AskDefaultOutputFolder() override;
   void ShowFinishedRecording() override { ++finishedNotices; }
