@@ -213,7 +213,7 @@ class WindowConversionTest : public QObject {
       }
       last = now;
       lastWaiting = waiting;
-      if (!form->ProgressStatus->text().isEmpty()) lines.insert(form->ProgressStatus->text());
+      if (!form->ProgressStatus->toolTip().isEmpty()) lines.insert(form->ProgressStatus->toolTip());
     });
     // The notice stays up a while, as it does when someone reads it.
     notice->closeAfterMs = 2500;
@@ -249,13 +249,13 @@ class WindowConversionTest : public QObject {
     QVERIFY(form->PlayButton->isEnabled() && form->OpenDVDButton->isEnabled() && form->menu_OutputSetting->isEnabled());
     QCOMPARE(form->TopStatusLabel->text(), QString("Video Panel"));
     QCOMPARE(form->ProgressBar->value(), 100);
-    QVERIFY(kProgressLine.match(form->ProgressStatus->text()).hasMatch());
-    QVERIFY(form->ProgressStatus->text().startsWith("100.0% Recorded 0:00:10"));
+    QVERIFY(kProgressLine.match(form->ProgressStatus->toolTip()).hasMatch());
+    QVERIFY(form->ProgressStatus->toolTip().startsWith("100.0% Recorded 0:00:10"));
     // The last line is about the output just written, with the time the
     // conversion took, not the time the notice was up.
-    QVERIFY(form->ProgressStatus->text().endsWith("/" + prefix + "20001.MP4 "));
+    QVERIFY(form->ProgressStatus->toolTip().endsWith("/" + prefix + "20001.MP4 "));
     const QRegularExpressionMatch elapsed =
-        QRegularExpression(R"(Elapsed (\d):(\d\d):(\d\d))").match(form->ProgressStatus->text());
+        QRegularExpression(R"(Elapsed (\d):(\d\d):(\d\d))").match(form->ProgressStatus->toolTip());
     QVERIFY(elapsed.hasMatch());
     const int elapsedSeconds = elapsed.captured(1).toInt() * 3600 + elapsed.captured(2).toInt() * 60 +
                                elapsed.captured(3).toInt();
@@ -322,7 +322,7 @@ class WindowConversionTest : public QObject {
     bool sawSecondPass = false;
     QVERIFY(LoopUntil(
         [&] {
-          sawSecondPass |= kSecondPassLine.match(form->ProgressStatus->text()).hasMatch();
+          sawSecondPass |= kSecondPassLine.match(form->ProgressStatus->toolTip()).hasMatch();
           return !Frame().IsRecording && notice->shown == 1;
         },
         120000));

@@ -1,8 +1,9 @@
 // The engine's view of the main window: what the engine may change, done
 // with the window's widgets.
+#include <algorithm>
+
 #include <QAction>
 #include <QIcon>
-#include <algorithm>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -69,6 +70,7 @@ void TLumivaultForm::ShowStartPointLabel(const std::string& caption, int left) {
   StartPoint_label->adjustSize();
   if (left >= 0) StartPoint_label->move(left, StartPoint_label->y());
   StartPoint_label->raise();
+  StartPoint_label->show();
 }
 
 void TLumivaultForm::ShowEndPointLabel(const std::string& caption, int right) {
@@ -76,6 +78,7 @@ void TLumivaultForm::ShowEndPointLabel(const std::string& caption, int right) {
   EndPoint_label->adjustSize();
   if (right >= 0) EndPoint_label->move(right - EndPoint_label->width(), EndPoint_label->y());
   EndPoint_label->raise();
+  EndPoint_label->show();
 }
 
 void TLumivaultForm::SetPointLabelsVisible(bool visible) {
@@ -83,8 +86,13 @@ void TLumivaultForm::SetPointLabelsVisible(bool visible) {
   EndPoint_label->setVisible(visible);
 }
 
+// A line longer than the status bar loses its middle (the output path)
+// rather than its end; the whole line is the tool tip.
 void TLumivaultForm::SetProgressStatus(const std::string& text) {
-  ProgressStatus->setText(QString::fromStdString(text));
+  const QString line = QString::fromStdString(text);
+  const int room = std::max(ProgressStatus->width(), 50);
+  ProgressStatus->setText(ProgressStatus->fontMetrics().elidedText(line, Qt::ElideMiddle, room));
+  ProgressStatus->setToolTip(line);
 }
 
 void TLumivaultForm::SetProgressBar(int percent) { ProgressBar->setValue(std::clamp(percent, 0, 100)); }
