@@ -56,8 +56,12 @@ TEST_F(EngineLoad, TenConversionsInARowKeepMemoryAndThreadsFlat) {
     figures += " " + std::to_string(rss[i] / 1024) + "MiB/" + std::to_string(threads[i]) + "t";
   RecordProperty("rss_threads", figures);
   // The first conversions warm the allocator's arenas and the caches;
-  // over the second half nothing grows.
+  // over the second half nothing grows. (AddressSanitizer holds freed
+  // memory back for a while: its resident size says nothing of leaks, which
+  // LeakSanitizer checks instead.)
+#if !defined(__SANITIZE_ADDRESS__)
   EXPECT_LE(rss[9] - rss[5], 6 * 1024) << figures;
+#endif
   EXPECT_LE(threads.back(), threads[2]) << figures;
 }
 
