@@ -70,7 +70,6 @@ void TLumivaultForm::ShowStartPointLabel(const std::string& caption, int left) {
   StartPoint_label->adjustSize();
   if (left >= 0) StartPoint_label->move(left, StartPoint_label->y());
   StartPoint_label->raise();
-  StartPoint_label->show();
 }
 
 void TLumivaultForm::ShowEndPointLabel(const std::string& caption, int right) {
@@ -78,7 +77,6 @@ void TLumivaultForm::ShowEndPointLabel(const std::string& caption, int right) {
   EndPoint_label->adjustSize();
   if (right >= 0) EndPoint_label->move(right - EndPoint_label->width(), EndPoint_label->y());
   EndPoint_label->raise();
-  EndPoint_label->show();
 }
 
 void TLumivaultForm::SetPointLabelsVisible(bool visible) {
