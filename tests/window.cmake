@@ -13,14 +13,14 @@ if(CORVANE_GUI)
     target_link_libraries(${name} PRIVATE corvane_window corvane_testsupport Qt6::Test ${ARG_LIBS})
     add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CORVANE_OUT_DIR})
     set_tests_properties(${name} PROPERTIES
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CORVANE_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/window.lsan"
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CORVANE_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/window.lsan;TSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/window.tsan:halt_on_error=1:second_deadlock_stack=1"
       LABELS "window${ARG_LABELS}")
   endfunction()
 
   corvane_window_test(test_output_panel_rules)
   corvane_window_test(test_video_geometry)
   corvane_window_test(test_range_bar)
-  corvane_window_test(test_video_panel)
+  corvane_window_test(test_video_panel LABELS threads)
   corvane_window_test(test_output_setting_dlg)
   corvane_window_test(test_lumivault_form)
   corvane_window_test(test_qt_message_dlg LABELS threads)
