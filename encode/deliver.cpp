@@ -11,7 +11,7 @@ namespace {
 // up when the worker threads are gone, since nobody else would empty the queue.
 template <typename Cond>
 void WaitWhile(CritSecLock& lock, int stepMs, Cond cond) {
-  while (cond() && EncoderThreadsRunning()) lock.SleepUnlocked(stepMs);
+  while (cond() && EncoderThreadsRunning()) WaitForEncoderChange(lock, stepMs);
 }
 }  // namespace
 
@@ -38,6 +38,7 @@ int DeliverQueued(const std::uint8_t* frame, const std::int16_t* audio, int samp
     });
     QueueFrameCopy(frame);
   }
+  NotifyEncoderChange();
   return 0;
 }
 

@@ -1,7 +1,10 @@
 #include "encode/encoder_state.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 
 #include "encode/audio_blocks.h"
 #include "encode/encoder_params.h"
@@ -29,6 +32,31 @@ void PcmBuffer::Consume(int n) {
 EncoderState& Enc() {
   static EncoderState state;
   return state;
+}
+
+namespace {
+// Counts the changes of the encoder's state, so that a waiter that read the
+// count under EncoderLock misses none that come after.
+std::mutex g_changeMutex;  // guards g_changes
+std::condition_variable g_changed;
+unsigned long long g_changes = 0;
+}  // namespace
+
+void WaitForEncoderChange(CritSecLock& lock, unsigned ms) {
+  std::unique_lock<std::mutex> guard(g_changeMutex);
+  const auto seen = g_changes;
+  lock.Unlock();
+  g_changed.wait_for(guard, std::chrono::milliseconds(ms), [&] { return g_changes != seen; });
+  guard.unlock();
+  lock.Relock();
+}
+
+void NotifyEncoderChange() {
+  {
+    std::lock_guard<std::mutex> guard(g_changeMutex);
+    ++g_changes;
+  }
+  g_changed.notify_all();
 }
 
 CriticalSection& EncoderLock() {

@@ -58,6 +58,14 @@ struct EncoderState {
 
 EncoderState& Enc();
 CriticalSection& EncoderLock();
+// The encoder's waits ("wait 5 ms" and the like): leaves EncoderLock, sleeps
+// up to ms, and takes the lock again. A change of the encoder's state (a
+// delivery, an encoded frame or audio block) ends the sleep at once, so the
+// capture thread and the two encoding threads never sleep past the moment
+// one of them could go on.
+void WaitForEncoderChange(CritSecLock& lock, unsigned ms);
+// Wakes those waits; called after every such change.
+void NotifyEncoderChange();
 
 // Source sample frames per output frame (source rate / frame rate).
 double SamplesPerFrame();

@@ -63,14 +63,15 @@ void Encode_Audio_Thread::Execute() {
   };
   while (keepGoing()) {
     if (!e.AudioEnabled) {
-      lock.SleepUnlocked(5);
+      WaitForEncoderChange(lock, 5);
     } else if (!AudioBlockAvailable()) {
       if (!Recording()) break;
-      lock.SleepUnlocked(5);
+      WaitForEncoderChange(lock, 5);
     } else if (e.VideoFramesDone >= e.AudioBlocksDone || e.FrameQueue.size() < 2) {
       EncodeAudioBlock(lock);
+      NotifyEncoderChange();
     } else {
-      lock.SleepUnlocked(2);  // audio is ahead while video is queued
+      WaitForEncoderChange(lock, 2);  // audio is ahead while video is queued
     }
   }
   Finished = true;
@@ -84,11 +85,12 @@ void Encode_Video_Thread::Execute() {
     if ((!Recording() && e.FrameQueue.empty()) || StopRequested.load()) break;
     const int audioHigh = static_cast<int>((3 * SamplesPerFrame() + 1) * p.srcChannels * 2);
     if (e.FrameQueue.empty()) {
-      lock.SleepUnlocked(5);
+      WaitForEncoderChange(lock, 5);
     } else if (e.AudioBlocksDone < e.VideoFramesDone && e.AudioBuffer.bytes() >= audioHigh) {
-      lock.SleepUnlocked(2);  // audio must catch up
+      WaitForEncoderChange(lock, 2);  // audio must catch up
     } else {
       EncodeVideoFrame(lock);
+      NotifyEncoderChange();
     }
   }
   Finished = true;
