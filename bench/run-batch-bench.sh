@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 secs=${1:-60}
 build=${BUILD:-build/release}
 bin=$build/bin/batchvc
-[ -x "$bin" ] || tools/build.sh release
+[ -x "$bin" ] || { tools/build.sh release; bin=build/release/bin/batchvc; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # The runs use settings of their own, never the user's.
