@@ -211,10 +211,12 @@ bool StartRecording() {
   SetRangeLength(f.RecordEndSec < v.PositionMax() ? f.RecordEndSec - e.RecordStartSecond : 0);
   if (Graph().pBasicAudio) SetVolume(-10000);
   HaltForStartSeek();
-  Deliver = DeliverInline;
+  // Queued delivery with the two encoding threads on a machine with two or
+  // more processors (starting them points Deliver there), else inline.
   e.bRecordingFirstSample = true;
   f.IsRecording = true;
   if (HasSeveralProcessorsForEncoding()) StartEncoderThreads();
+  else Deliver = DeliverInline;
   PositionForPass();
   // 16.
   WriteLog("%%%%%%%%%%%%%% bRecordingFirstSample=true");

@@ -50,7 +50,7 @@
 #include "transfer/ui/transfer_form.h"
 
 const char kDefaultHomePage[] = "https://www.corvane.example/";
-const char kBatchConverterProgram[] = "corvane-batch";
+const char kBatchConverterProgram[] = "batchvc";
 const char kHelpPage[] = "help.html";
 
 namespace {
@@ -207,7 +207,7 @@ void TLumivaultForm::CustomItem2Click() {
 }
 
 void TLumivaultForm::popup_BatchConvertClick() {
-  if (!ShellRun(JoinPath(Frame().ProgramFolder, kBatchConverterProgram))) {
+  if (!ShellRunInTerminal(JoinPath(Frame().ProgramFolder, kBatchConverterProgram))) {
     ShowOpenFailure();
     return;
   }

@@ -6,5 +6,6 @@
 // Opens a file or folder path, or a URL with a scheme ("https://...").
 bool ShellOpen(const std::string& target);
 
-// Starts a program with no arguments, detached from this process.
-bool ShellRun(const std::string& program);
+// Starts a command-line program in a terminal window of the desktop, with
+// its help shown and a shell left open in its folder to run it with files.
+bool ShellRunInTerminal(const std::string& program);

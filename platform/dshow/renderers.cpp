@@ -83,6 +83,10 @@ class Renderer : public FilterBase {
         continue;
       }
       ComPtr<IReferenceClock> clock = Clock();
+      // A sample already due is rendered at once, without a trip through
+      // the clock's advise thread.
+      REFERENCE_TIME now = 0;
+      if (clock && timed && SUCCEEDED(clock->GetTime(&now)) && StartTime() + start <= now) break;
       if (clock && timed) {
         DWORD_PTR cookie = 0;
         advise_.Reset();
