@@ -122,3 +122,13 @@ TEST_F(EngineControl, VolumeIsSilentWhileConvertingAndFullAfterwards) {
   EXPECT_EQ(Volume(), 0);
 }
 }  // namespace
+
+namespace {
+TEST(PointLabels, HoursAppearFromTheFirstFullHour) {
+  EXPECT_EQ(EndPointCaption(3599), " (stop point) 59:59->");
+  EXPECT_EQ(EndPointCaption(3600), " (stop point) 1:00:00->");
+  EXPECT_EQ(StartPointCaption(3599), "<-59:59 (start point) ");
+  EXPECT_EQ(StartPointCaption(3600), "<-1:00:00 (start point) ");
+  EXPECT_EQ(TimeText(3725), "1:02:05");
+}
+}  // namespace
