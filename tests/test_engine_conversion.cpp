@@ -37,19 +37,6 @@ class EngineConversion : public EngineTest {
   }
 };
 
-void ExpectPspOutput(const MediaProbe& p, double seconds) {
-  ASSERT_TRUE(p.opened);
-  EXPECT_EQ(p.majorBrand, "MSNV");
-  ASSERT_TRUE(p.hasVideo);
-  ASSERT_TRUE(p.hasAudio);
-  EXPECT_EQ(p.video.width, 320);
-  EXPECT_EQ(p.video.height, 240);
-  EXPECT_EQ(p.video.decodeErrors, 0);
-  EXPECT_EQ(p.audio.sampleRate, 48000);
-  EXPECT_NEAR(p.video.durationSec, seconds, 1 / kOutFps + 1e-6);
-  EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 1 / kOutFps + 1e-6);
-}
-
 struct KindCase {
   FixtureKind kind;
   const char* name;

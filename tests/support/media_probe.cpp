@@ -1,5 +1,7 @@
 #include "tests/support/media_probe.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -194,4 +196,17 @@ bool ReadUsmtTitle(const std::string& path, std::string* title) {
     pos += size;
   }
   return false;
+}
+
+void ExpectPspOutput(const MediaProbe& p, double seconds) {
+  const double frame = 1001.0 / 30000 + 1e-6;
+  ASSERT_TRUE(p.opened);
+  EXPECT_EQ(p.majorBrand, "MSNV");
+  ASSERT_TRUE(p.hasVideo && p.hasAudio);
+  EXPECT_EQ(p.video.width, 320);
+  EXPECT_EQ(p.video.height, 240);
+  EXPECT_EQ(p.video.decodeErrors, 0);
+  EXPECT_EQ(p.audio.sampleRate, 48000);
+  EXPECT_NEAR(p.video.durationSec, seconds, frame);
+  EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, frame);
 }

@@ -37,3 +37,8 @@ MediaProbe ProbeMedia(const std::string& path, bool collectSignals = false);
 // "USMT"; title receives its title entry (type 1) decoded from UTF-16 (ASCII
 // characters only), without the terminator.
 bool ReadUsmtTitle(const std::string& path, std::string* title);
+
+// Checks, with gtest, that probe is a 320x240 PSP MP4 (MSNV, AAC at
+// 48 kHz) decoding without errors, whose pictures last seconds and whose
+// sound lasts as long, each within one output frame at 29.97 fps.
+void ExpectPspOutput(const MediaProbe& probe, double seconds);
