@@ -244,19 +244,21 @@ void StopRecording() {
   SleepPumping(25);
   Pause();
   SleepPumping(100);
-  {
-    CritSecLock lock(CaptureLock());
-    FlushOwedAudio();
-  }
   // Where the conversion stands. The position bar follows it only on the
   // window's timer, which a fast conversion outruns by many seconds; when
   // a picture was taken the converted position itself counts.
   int passEnd = View().PositionLow();
-  if (!Engine().bRecordingFirstSample) {
-    const SyncState& sync = Sync();
-    passEnd = static_cast<int>(std::lround(sync.RecordStartPosition + sync.LastVideoTime - sync.SampleStartTime));
+  {
+    // Under the capture lock: a callback that waits for sound with the lock
+    // released finds the conversion over when it takes the lock again.
+    CritSecLock lock(CaptureLock());
+    FlushOwedAudio();
+    if (!Engine().bRecordingFirstSample) {
+      const SyncState& sync = Sync();
+      passEnd = static_cast<int>(std::lround(sync.RecordStartPosition + sync.LastVideoTime - sync.SampleStartTime));
+    }
+    ResetRecordingFlags();
   }
-  ResetRecordingFlags();
   Engine().FinishedElapsedMs = GetTickCount() - Engine().RecordStartTick;
   // 3.-5.
   if (AppSettings().disableScreensaver) RestoreScreenSaver();
