@@ -119,8 +119,6 @@ int OnAudioSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* s
   AudioSample a = f.AudioBits == 8 ? Widen8Bit(bytes, rawLen) : AudioSample{bytes, rawLen};
   a.len -= a.len % f.AudioFrameBytes;
   if (!a.data || a.len <= 0) return 0;
-  s.LastAudioTick = GetTickCount();
-  s.AudioIdle = false;
   // 3.-5. Times; a sample without a usable stop time lasts as long as its data.
   a.t1 = *start * 1e-7;
   a.t2 = *stop * 1e-7;

@@ -211,6 +211,9 @@ bool StartRecording() {
   SetRangeLength(f.RecordEndSec < v.PositionMax() ? f.RecordEndSec - e.RecordStartSecond : 0);
   if (Graph().pBasicAudio) SetVolume(-10000);
   HaltForStartSeek();
+  // The sound the preview left in the buffer belongs to another stretch of
+  // the stream; the conversion starts with none.
+  ResetSyncState();
   // Queued delivery with the two encoding threads on a machine with two or
   // more processors (starting them points Deliver there), else inline.
   e.bRecordingFirstSample = true;

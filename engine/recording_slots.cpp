@@ -258,28 +258,6 @@ void PaceClock(double entryClock) {
   if (advance > 0) clock->Advance(advance);
 }
 
-// The sound of the slots this picture fills is taken once it has come: on
-// a loaded machine the audio thread can fall behind the pictures, and what
-// it has not delivered yet would otherwise become silence. The wait ends
-// when no sound comes for 100 ms (its end, or a gap), and then is not made
-// again until sound comes. Only with a running graph: without a clock
-// nothing else delivers meanwhile.
-void WaitForSound(CritSecLock& lock, double until) {
-  SyncState& s = Sync();
-  if (!Engine().AudioSourcePresent || !EngineClock() || s.AudioIdle) return;
-  const AudioFormatState& f = Fmt();
-  auto heldEnd = [&] {
-    return s.audio_buffer_start_time + static_cast<double>(s.audio_buffer_i) / (f.AudioFrameBytes * f.AudioRate);
-  };
-  for (DWORD begin = GetTickCount(); heldEnd() < until; ) {
-    if (GetTickCount() - s.LastAudioTick > 100 || GetTickCount() - begin > 1000) {
-      s.AudioIdle = true;
-      return;
-    }
-    lock.SleepUnlocked(2);
-  }
-}
-
 void WaitForLaggingAudio(CritSecLock& lock) {
   if (Fmt().AudioBits != 8 || Sync().audio_borrow <= 76800) return;
   WriteLog("audio lag behind too much. wait for audio.");
@@ -331,8 +309,6 @@ void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::
     if (DebugLevel() >= 20)
       WriteLog("Write this frame: t1:%.4f - t2:%.4f;  Expected sample time:%.8f", timing.t1, timing.t2e,
                s.ExpectedSampleTime);
-    WaitForSound(lock, std::min(timing.t2e, s.SampleStartTime + (s.RangeLength > 0 ? s.RangeLength : 1e9)));
-    if (!Frame().IsRecording) return;  // stopped meanwhile
     const std::uint8_t* frame = ScaleFrame(sample);
     do {
       FillSlot(frame);

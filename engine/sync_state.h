@@ -55,8 +55,6 @@ struct SyncState {
   double RangeLength = 0.0;
   SharedValue<int> FrameCounter = 0;
   double PrevAudioStart = -1.0;           // negative: none yet
-  DWORD LastAudioTick = 0;                // when the last audio sample came
-  bool AudioIdle = false;                 // no sound came while a picture waited for it
   std::vector<std::int16_t> widened;      // 8-bit samples widened to 16 bits
   std::vector<std::int16_t> slotScratch;  // a slot that straddles held and missing audio
 };
