@@ -13,6 +13,9 @@
 #include "settings/settings.h"
 
 namespace {
+// Audio gain of the volume level (1..9, 5 = the source's own volume).
+double AudioGain(int level) { return level > 5 ? std::pow(1.65, level - 5) : level * 0.2; }
+
 constexpr int kBackpressureBytes = kHeldAudioBytes / 5 * 4;  // 80 % of the buffer
 
 struct AudioSample {
@@ -99,8 +102,6 @@ bool AudioTooFarAhead(long long e) {
          !Engine().bRecordingFirstSample;
 }
 }  // namespace
-
-double AudioGain(int level) { return level > 5 ? std::pow(1.65, level - 5) : level * 0.2; }
 
 long long NearestSampleFrame(double samples) { return static_cast<long long>(std::floor(samples + 0.5)); }
 

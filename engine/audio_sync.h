@@ -6,8 +6,5 @@
 int OnAudioSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, BOOL ignored,
                   BOOL typeChanged);
 
-// Audio gain of the volume level (1..9, 5 = the source's own volume).
-double AudioGain(int level);
-
 // Sample frames from seconds at the source rate, to the nearest frame.
 long long NearestSampleFrame(double samples);

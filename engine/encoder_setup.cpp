@@ -2,6 +2,7 @@
 // of its output.
 #include <algorithm>
 #include <cstdio>
+#include <strings.h>
 
 #include "app/core/frame_state.h"
 #include "encode/encoder_params.h"
@@ -41,13 +42,8 @@ void TakeTargetSize(const CProfile& p, EncoderParams& e) {
 }
 
 int DeviceCode(const std::string& device, int current) {
-  auto same = [&](const char* name) {
-    return device.size() == std::char_traits<char>::length(name) &&
-           std::equal(device.begin(), device.end(), name,
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
-  };
-  if (same("PSP")) return 0;
-  if (same("iPod")) return 1;
+  if (strcasecmp(device.c_str(), "PSP") == 0) return 0;
+  if (strcasecmp(device.c_str(), "iPod") == 0) return 1;
   return current;
 }
 }  // namespace

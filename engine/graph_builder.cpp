@@ -218,8 +218,6 @@ void SetSourceFile(const std::string& path) {
   e.SourceFile = Utf8ToWide(path);
 }
 
-HRESULT LastRenderResult() { return Worker().result(); }
-
 void JoinWorkerThread() { Worker().Join(); }
 
 int RenderSource() {

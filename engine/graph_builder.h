@@ -24,9 +24,6 @@ void ReleaseGraph();
 int CheckGraph();
 HRESULT ReconnectVideoGrabber();
 
-// The result of the last RenderFile, for a front end that reports it.
-HRESULT LastRenderResult();
-
 // Publishes the graph in the running object table (a debugging aid) and
 // takes it out again.
 HRESULT AddGraphToRot(IUnknown* graph, DWORD* cookie);

@@ -26,14 +26,6 @@ std::string PinName(IPin* p) {
   return WideToUtf8(info.achName);
 }
 
-std::string OwnerName(IPin* p) {
-  PIN_INFO info{};
-  if (FAILED(p->QueryPinInfo(&info)) || !info.pFilter) return {};
-  std::string name = FilterName(info.pFilter);
-  info.pFilter->Release();
-  return name;
-}
-
 ComPtr<IBaseFilter> Owner(IPin* p) {
   PIN_INFO info{};
   if (FAILED(p->QueryPinInfo(&info))) return {};
@@ -57,13 +49,13 @@ void CheckPin(IPin* pin, const std::string& filterName) {
       WriteLog("\t InputPin:  %-12s", PinName(pin).c_str());
       return;
     }
-    const std::string peerFilter = OwnerName(peer.get());
+    const ComPtr<IBaseFilter> peerOwner = Owner(peer.get());
+    const std::string peerFilter = peerOwner ? FilterName(peerOwner.get()) : std::string();
     WriteLog("\t Pin:  %-12s --> %s", PinName(pin).c_str(), peerFilter.c_str());
     if (IsExtraRenderer(peerFilter)) {
-      ComPtr<IBaseFilter> renderer = Owner(peer.get());
       Graph().pGB->Disconnect(pin);
       Graph().pGB->Disconnect(peer.get());
-      if (renderer) Graph().pGB->RemoveFilter(renderer.get());
+      Graph().pGB->RemoveFilter(peerOwner.get());
       WriteLog("Removie Video Renderer");
     }
     return;

@@ -1,4 +1,6 @@
 // The position bar and the labels under the video panel.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "app/core/frame_state.h"
@@ -29,6 +31,8 @@ std::string TimeText(int seconds) {
   std::snprintf(text, sizeof(text), "%d:%02d:%02d", t.hours, t.minutes, t.seconds);
   return text;
 }
+
+std::string TimeText(double seconds) { return TimeText(static_cast<int>(std::lround(std::max(seconds, 0.0)))); }
 
 namespace {
 // "m:ss" below an hour, "h:mm:ss" from it on.
@@ -72,4 +76,9 @@ void ShowTimeOf(int seconds) {
   EngineState& e = Engine();
   e.CurrentTime = Split(seconds);
   ShowTimeLabel(e.CurrentTime, e.TitleTime);
+}
+
+void SetCurrentTime(int seconds) {
+  Engine().CurrentTime = Split(seconds);
+  ShowTime();
 }

@@ -9,6 +9,7 @@
 #include "engine/engine_view.h"
 #include "engine/helper_threads.h"
 #include "engine/sync_state.h"
+#include "engine/video_placement.h"
 #include "settings/settings.h"
 
 namespace {
@@ -26,21 +27,14 @@ void RewindWhenAtEnd() {
   if (std::fabs(duration - pos) < 0.01) mp->put_CurrentPosition(0);
 }
 
-// Where the paused picture sits in the video panel: the source's aspect at
-// the panel's width, centred, moved up so the crop window stays inside.
+// The paused picture takes the video's place in the panel at the source's
+// aspect (no stretch), with the conversion's crop window inside it.
 void PlacePausedPicture() {
   const EngineState& e = Engine();
   const VideoFormatState& v = CaptureFrames().video;
-  const CropFractions& crop = CaptureFrames().scale.Crop;
-  const int W = e.Movie_wndWidth, H = e.Movie_wndHeight;
-  if (v.AspectX == 0 || v.AspectY == 0) return;
-  const double aspect = static_cast<double>(v.AspectX) / v.AspectY;
-  const int d = static_cast<int>(std::lround(W / (aspect / 1.0)));
-  const int top = (H - d) / 2;
-  const int f = static_cast<int>(std::lround(top + d * crop.top));
-  int g = 0;
-  if (f > 0) g = static_cast<int>(std::lround(d * (crop.bottom - crop.top) + f - H));
-  View().PlacePausedFrame(top - std::max(g, 0), d, W);
+  const VideoPlacement p =
+      PlaceVideo(e.Movie_wndWidth, e.Movie_wndHeight, v.AspectX, v.AspectY, 1.0, CaptureFrames().scale.Crop);
+  if (p.height > 0) View().PlacePausedFrame(p.top, p.height, p.width);
 }
 }  // namespace
 

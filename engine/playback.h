@@ -25,8 +25,13 @@ void ShowStartPoint(int seconds);
 void ShowTime();
 void ShowTimeOf(int seconds);
 
-// "%d:%02d:%02d" of whole seconds.
+// "%d:%02d:%02d" of whole seconds, and of seconds rounded to whole ones
+// (negative ones count as 0).
 std::string TimeText(int seconds);
+std::string TimeText(double seconds);
+
+// The current time of the time label, shown unless the label is frozen.
+void SetCurrentTime(int seconds);
 // The captions of the start-point and stop-point labels.
 std::string StartPointCaption(int seconds);
 std::string EndPointCaption(int seconds);

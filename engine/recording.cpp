@@ -1,9 +1,9 @@
 #include "engine/recording.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <strings.h>
 
 #include "app/core/diag_log.h"
 #include "app/core/frame_state.h"
@@ -75,9 +75,8 @@ void MatchOutputExtension() {
   const std::string path = Frame().GetOutputPath();
   const std::string want = OutputFormatExtension(Frame().OutputFormat);
   const auto dot = path.rfind('.');
-  std::string ext = dot == std::string::npos ? "" : path.substr(dot + 1);
-  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  if (!want.empty() && ext != want) UpdateOutputExtension();
+  const std::string ext = dot == std::string::npos ? "" : path.substr(dot + 1);
+  if (!want.empty() && strcasecmp(ext.c_str(), want.c_str()) != 0) UpdateOutputExtension();
 }
 
 void LogRecordingStart() {

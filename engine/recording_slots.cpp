@@ -19,6 +19,15 @@ double Fps() { return EncParams().frameRate > 0 ? EncParams().frameRate : 29.97;
 const AudioFormatState& Fmt() { return CaptureFrames().audio; }
 int DebugLevel() { return CaptureFrames().DebugLevel; }
 
+// Bytes of audio of one output frame slot.
+double SlotBytes() { return static_cast<double>(Fmt().AudioRate) * Fmt().AudioFrameBytes / Fps(); }
+
+// True when the next slot would begin past the end of the range.
+bool RangeComplete() {
+  const SyncState& s = Sync();
+  return s.RangeLength > 0 && s.ExpectedSampleTime - s.SampleStartTime >= s.RangeLength - 0.5 / Fps();
+}
+
 // Byte offset in the audio buffer of stream time t, to the nearest sample frame.
 long long OffsetOf(double t) {
   const SyncState& s = Sync();
@@ -278,15 +287,6 @@ void FlushOwedAudio() {
   s.audio_borrow = 0;
 }
 
-double SlotBytes() { return static_cast<double>(Fmt().AudioRate) * Fmt().AudioFrameBytes / Fps(); }
-
-namespace {
-// True when the next slot would begin past the end of the range.
-bool RangeComplete() {
-  const SyncState& s = Sync();
-  return s.RangeLength > 0 && s.ExpectedSampleTime - s.SampleStartTime >= s.RangeLength - 0.5 / Fps();
-}
-}  // namespace
 
 void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::uint8_t* sample) {
   SyncState& s = Sync();

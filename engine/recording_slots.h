@@ -16,9 +16,6 @@ struct VideoTiming {
 
 void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::uint8_t* sample);
 
-// Bytes of audio of one output frame slot: AudioRate x AudioFrameBytes / fps.
-double SlotBytes();
-
 // At the end of a conversion, with the capture lock held: the audio the
 // written slots still owe (it arrived after their pictures, or has not
 // arrived at all) goes out without a picture, from the buffer and then as

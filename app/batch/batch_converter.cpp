@@ -39,7 +39,6 @@ constexpr int kMaxParts = 99;
 
 using Clock = std::chrono::steady_clock;
 
-std::string Hms(double seconds) { return TimeText(static_cast<int>(std::lround(std::max(seconds, 0.0)))); }
 
 double SecondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
@@ -240,7 +239,7 @@ void BatchRun::SetRange(const std::string& source, bool* ok) {
   const int start = options_.startSec.value_or(0);
   *ok = start == 0 || start < length;
   if (!*ok) {
-    Fail(source, "the start point " + Hms(start) + " lies beyond the end of the file (" + Hms(length) + ")");
+    Fail(source, "the start point " + TimeText(start) + " lies beyond the end of the file (" + TimeText(length) + ")");
     return;
   }
   host_->MovePositionLow(start);
@@ -329,7 +328,7 @@ FileOutcome BatchRun::Finish(const std::string& source, const std::string& outpu
   if (!options_.output.empty()) StoreFileNumber(numberBefore);
   std::string names = outputs.front();
   for (size_t i = 1; i < outputs.size(); ++i) names += ", " + outputs[i];
-  const std::string kept = names + " is playable up to " + Hms(outcome.videoSeconds);
+  const std::string kept = names + " is playable up to " + TimeText(outcome.videoSeconds);
   if (stopped) {
     Fail(source, "stopped: " + kept);
   } else if (run.stalled) {
@@ -340,7 +339,7 @@ FileOutcome BatchRun::Finish(const std::string& source, const std::string& outpu
     outcome.converted = true;
     char speed[32];
     std::snprintf(speed, sizeof(speed), "%.1fx", wall > 0 ? outcome.videoSeconds / wall : 0.0);
-    console_.Info("Converted " + names + " (" + Hms(outcome.videoSeconds) + " in " + Hms(wall) + ", " + speed +
+    console_.Info("Converted " + names + " (" + TimeText(outcome.videoSeconds) + " in " + TimeText(wall) + ", " + speed +
                   " real time)");
     if (!said.empty()) console_.Error(source + ": " + said);
   }
@@ -378,11 +377,11 @@ int BatchRun::Run() {
   if (StopSignalled() && tried < total)
     console_.Error(std::to_string(total - tried) + " file(s) not started: the batch was stopped");
   std::string summary = "Converted " + std::to_string(converted) + " of " + std::to_string(total) + " file(s) in " +
-                        Hms(SecondsSince(began));
+                        TimeText(SecondsSince(began));
   if (videoSeconds > 0 && wallSeconds > 0) {
     char speed[64];
     std::snprintf(speed, sizeof(speed), "%.1fx", videoSeconds / wallSeconds);
-    summary += ": " + Hms(videoSeconds) + " of video at " + speed + " real time";
+    summary += ": " + TimeText(videoSeconds) + " of video at " + speed + " real time";
   }
   console_.Info(summary);
   if (StopSignalled()) return kExitStopped;

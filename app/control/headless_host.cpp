@@ -90,7 +90,6 @@ HostRun HeadlessHost::Convert(const std::function<bool()>& stopRequested, int st
   while (Frame().IsRecording) {
     Step(20);
     if (!Frame().IsRecording) break;
-    if (EncoderOutputFailed()) run.writeFailed = true;
     const double recorded = RecordedSeconds();
     if (recorded != lastRecorded) {
       lastRecorded = recorded;
@@ -108,7 +107,8 @@ HostRun HeadlessHost::Convert(const std::function<bool()>& stopRequested, int st
     }
   }
   window_.Dispatch();
-  run.writeFailed = run.writeFailed || Engine().LastConversionAborted;
+  // Aborted on a failed or vanished output, or failed as the file ended.
+  run.writeFailed = Engine().LastConversionAborted || EncoderOutputFailed();
   run.finished = !run.stalled && !run.writeFailed;
   return run;
 }

@@ -56,8 +56,6 @@ void TakeAutoThumbnail(double recorded) {
   MakeThumbnailForCurrentOutput(planes, [](const std::string& bmp) { View().ShowThumbnailGlyph(bmp); });
 }
 
-std::string Hms(double seconds) { return TimeText(static_cast<int>(std::lround(std::max(seconds, 0.0)))); }
-
 // The output could not be written (disk full, folder gone): the whole
 // conversion ends, with no second pass; what was written so far is kept.
 void StopOnWriteFailure(const char* why) {
@@ -85,11 +83,7 @@ void FollowPosition() {
   if (f.IsRecording) position = Sync().RecordStartPosition + RecordedSeconds();
   const int whole = static_cast<int>(std::lround(position));
   ShowPosition(whole);
-  if (!v.IsDraggingPosition()) {
-    EngineState& e = Engine();
-    e.CurrentTime = {whole / 3600, whole / 60 % 60, whole % 60, 0};
-    ShowTime();
-  }
+  if (!v.IsDraggingPosition()) SetCurrentTime(whole);
   if (!f.IsRecording) return;
   if (EncoderOutputFailed()) {
     StopOnWriteFailure("The output file could not be written (the disk may be full).");
@@ -156,10 +150,10 @@ std::string FormatProgressLine(int passCount, int currentPass, double recorded, 
   int n;
   if (passCount == 2)
     n = std::snprintf(line, sizeof(line), "[Pass %d of 2]  %.1f%% Recorded %s    Elapsed %s  Remaining %s", currentPass,
-                      percent, Hms(recorded).c_str(), Hms(elapsed).c_str(), Hms(remaining).c_str());
+                      percent, TimeText(recorded).c_str(), TimeText(elapsed).c_str(), TimeText(remaining).c_str());
   else
     n = std::snprintf(line, sizeof(line), "%.1f%% Recorded %s    Elapsed %s  Remaining %s", percent,
-                      Hms(recorded).c_str(), Hms(elapsed).c_str(), Hms(remaining).c_str());
+                      TimeText(recorded).c_str(), TimeText(elapsed).c_str(), TimeText(remaining).c_str());
   std::string text(line, static_cast<size_t>(std::max(n, 0)));
   if (outputMiB > 3 && recorded > 0)
     std::snprintf(line, sizeof(line), "  Output: %.1f MB  Estimated: %.1f MB  %s", outputMiB,

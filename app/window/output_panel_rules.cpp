@@ -5,13 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/playback.h"
 #include "settings/settings.h"
 
-std::string HmsText(int seconds) {
-  char text[48];
-  std::snprintf(text, sizeof(text), "%d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
-  return text;
-}
+std::string HmsText(int seconds) { return TimeText(seconds); }
 
 namespace {
 // A negative or overlong time is no range a recording can use.
