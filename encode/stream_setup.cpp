@@ -49,12 +49,20 @@ void ConfigureCodecSpecifics(AVCodecContext* c, const ContainerChoice& choice, A
 }
 }  // namespace
 
-AVRational VideoTimeBase(double frameRate) {
-  if (std::fabs(frameRate - 29.97) < 0.005) return {1000, 29970};
-  if (std::fabs(frameRate - 14.985) < 0.005) return {1000, 14985};
-  if (frameRate <= 0) return {1000, 29970};
-  return av_inv_q(av_d2q(frameRate, 100000));
+AVRational ExactFrameRate(double frameRate) {
+  if (frameRate <= 0 || std::fabs(frameRate - 29.97) < 0.005) return {30000, 1001};
+  if (std::fabs(frameRate - 14.985) < 0.005) return {15000, 1001};
+  return av_d2q(frameRate, 100000);
 }
+
+AVRational CodecFrameRate(AVCodecID codec, AVRational wanted) {
+  const AVCodec* c = avcodec_find_encoder(codec);
+  const AVRational* rates = c ? c->supported_framerates : nullptr;
+  if (!rates) return wanted;
+  return rates[av_find_nearest_q_idx(wanted, rates)];
+}
+
+AVRational VideoTimeBase(double frameRate) { return av_inv_q(ExactFrameRate(frameRate)); }
 
 CodecContextPtr MakeVideoEncoder(const ContainerChoice& choice, const EncoderParams& p,
                                  AVDictionary** options) {

@@ -4,8 +4,16 @@
 #include "encode/container_choice.h"
 #include "encode/encoder_params.h"
 
-// Time base of the video codec: the PSP's two rates keep 1000/29970 and
-// 1000/14985; any other rate gets its own, so the output plays at that rate.
+// The exact rate of a frame rate as profiles write it: 29.97 and 14.985
+// are the NTSC rates 30000/1001 and 15000/1001; any other rate is its own
+// nearest ratio.
+AVRational ExactFrameRate(double frameRate);
+
+// The rate the video codec takes nearest to wanted: codecs that know only a
+// list of standard rates (MPEG-1 and MPEG-2 video) get the nearest of them.
+AVRational CodecFrameRate(AVCodecID codec, AVRational wanted);
+
+// Time base of the video codec: one tick per frame of the exact rate.
 AVRational VideoTimeBase(double frameRate);
 
 // Allocates and configures the video encoder context; nullptr with the log

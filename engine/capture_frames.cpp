@@ -171,7 +171,29 @@ bool ResizeNeeded() {
   return w != s.TargetWidth || h != s.TargetHeight || c.video.RowBytes != w * 2;
 }
 
+PictureColumns PillarboxColumns(int W, int H, double displayAspect) {
+  // A hair below 4:3 (rounded sizes) still fills the frame.
+  if (W < 4 || H < 1 || !(displayAspect > 0) || displayAspect >= 4.0 / 3.0 - 0.01) return {};
+  const int width = std::clamp(RoundEven(H * displayAspect), 2, W);
+  if (width >= W - 2) return {};
+  return {((W - width) / 2) & ~1, width};
+}
+
 namespace {
+// The side bars of a pillarboxed frame: black luma, neutral chroma.
+void PaintSideBars(FrameBuffers& b, int W, int H, int left, int width) {
+  for (int y = 0; y < H; ++y) {
+    std::uint8_t* rowY = b.dstY.data() + static_cast<std::ptrdiff_t>(y) * W;
+    std::fill(rowY, rowY + left, 16);
+    std::fill(rowY + left + width, rowY + W, 16);
+    for (auto* plane : {&b.dstU, &b.dstV}) {
+      std::uint8_t* row = plane->data() + static_cast<std::ptrdiff_t>(y) * W;
+      std::fill(row, row + left / 2, 128);
+      std::fill(row + (left + width) / 2, row + W / 2, 128);
+    }
+  }
+}
+
 // Crops, scales, filters and packs the source planes into the output buffer.
 bool ScalePlanes() {
   CaptureFrameState& c = CaptureFrames();
@@ -185,11 +207,16 @@ bool ScalePlanes() {
   const int cx = RoundEven(w * cr.left), cy = static_cast<int>(std::lround(h * cr.top));
   const int cw = std::max(RoundEven((cr.right - cr.left) * w), 2);
   const int ch = std::max(static_cast<int>(std::lround((cr.bottom - cr.top) * h)), 1);
-  LumCropScalePlane(b.srcY.data(), w, h, w, cx, cy, cw, ch, b.dstY.data(), W, W, H, double(W) / cw,
+  const bool boxed = s.PictureWidth > 0 && s.PictureLeft + s.PictureWidth <= W;
+  const int left = boxed ? s.PictureLeft : 0, PW = boxed ? s.PictureWidth : W;
+  if (boxed) PaintSideBars(b, W, H, left, PW);
+  LumCropScalePlane(b.srcY.data(), w, h, w, cx, cy, cw, ch, b.dstY.data() + left, W, PW, H, double(PW) / cw,
                     double(H) / ch, 2);
-  const double hf = (W / 2.0) / (cw / 2.0) * 0.5, vf = double(H) / ch;
-  LumCropScalePlane(b.srcU.data(), w / 2, h, w, cx / 2, cy, cw / 2, ch, b.dstU.data(), W, W / 2, H, hf, vf, 2);
-  LumCropScalePlane(b.srcV.data(), w / 2, h, w, cx / 2, cy, cw / 2, ch, b.dstV.data(), W, W / 2, H, hf, vf, 2);
+  const double hf = (PW / 2.0) / (cw / 2.0) * 0.5, vf = double(H) / ch;
+  LumCropScalePlane(b.srcU.data(), w / 2, h, w, cx / 2, cy, cw / 2, ch, b.dstU.data() + left / 2, W, PW / 2, H, hf,
+                    vf, 2);
+  LumCropScalePlane(b.srcV.data(), w / 2, h, w, cx / 2, cy, cw / 2, ch, b.dstV.data() + left / 2, W, PW / 2, H, hf,
+                    vf, 2);
   if (s.FilterSwitch) {
     LumFilterPlaneDenoise(static_cast<int>(std::lround(s.FilterStrength * 128)), b.dstY.data(), W, W, H, 7);
     LumFilterPlaneSharpen(s.FilterSwitch, b.dstY.data(), W, W, H, 0);

@@ -48,7 +48,19 @@ struct ScaleSettings {
   double FilterStrength = 1.0; // the denoise step's strength, x 128 for the library
   int BrightnessOffset = 0;    // luma y becomes y x BrightnessGain + BrightnessOffset
   double BrightnessGain = 1.0;
+  // Where the picture lies across the output frame: a source narrower than
+  // 4:3 keeps its shape between black side bars. Width 0: the whole frame.
+  int PictureLeft = 0, PictureWidth = 0;
 };
+
+// The picture's columns in a target of W x H (square pixels) for a source
+// shown at displayAspect (width / height, crop applied): centred between
+// black bars when the source is narrower than 4:3, else {0, 0} (the whole
+// frame). Both numbers are even, so the half-width chroma stays aligned.
+struct PictureColumns {
+  int left = 0, width = 0;
+};
+PictureColumns PillarboxColumns(int W, int H, double displayAspect);
 
 // Planes and the output frame. Capacities never shrink.
 struct FrameBuffers {

@@ -5,22 +5,27 @@
 #include <strings.h>
 
 #include "app/core/frame_state.h"
+#include "encode/container_choice.h"
 #include "encode/encoder_params.h"
+#include "encode/stream_setup.h"
 #include "engine/capture_frames.h"
 #include "engine/engine_state.h"
 #include "engine/engine_view.h"
 #include "engine/recording.h"
 #include "profiles/profile.h"
+#include "profiles/wm_audio_format.h"
 #include "settings/settings.h"
 
 namespace {
-// Step 1: the profile's range. A start of 0 keeps the start point chosen on
-// the bar; a length runs from the start point. The second pass keeps the
-// range of the first.
+// Step 1: the profile's range. A start of 0 keeps the start point the user
+// last sought to (RecordStartSec: 0 for a new source and after Stop), never
+// where playback has since moved the thumb; a length runs from the start
+// point. The second pass keeps the range of the first.
 void TakeProfileRange(const CProfile& p) {
   EngineView& v = View();
   if (Frame().CurrentPass == 2) return;
   if (p.ss > 0) v.MovePositionLow(p.ss);
+  else v.SetPositionLow(Frame().RecordStartSec);
   if (p.t == 0) return;
   const int end = v.PositionLow() + p.t;
   if (v.PositionMax() < end) v.SetPositionMax(end);
@@ -41,6 +46,33 @@ void TakeTargetSize(const CProfile& p, EncoderParams& e) {
   e.height = std::max(h & ~1, 2);
 }
 
+// The exact rate of the output: the NTSC ratios for 29.97 and 14.985, and
+// for codecs that know only standard rates the nearest of those. The
+// engine's frame slots and the writer's time base both follow it, so a
+// source at the same rate keeps every picture in its place.
+AVRational OutputFrameRate(const CProfile& p) {
+  const ContainerChoice choice = ChooseContainer(Frame().OutputFormat, AppSettings().formatMp4 ? 1 : 0, p.vcodec, p.acodec);
+  const AVRational exact = ExactFrameRate(p.r > 0 ? p.r : 29.97);
+  return choice.video == AV_CODEC_ID_NONE ? exact : CodecFrameRate(choice.video, exact);
+}
+
+// The sound of the output: a Windows Media profile states it in its audio
+// format text (its ab, ar and ac are not written to its file, so they hold
+// whatever the profile read before it left there); the others in ab, ar, ac.
+void TakeAudioFormat(const CProfile& p, EncoderParams& e, int sourceChannels) {
+  if (IsWindowsMediaProfile(p)) {
+    const WmAudioFormat f = ParseWmAudioFormat(p.aformat).value_or(WmAudioFormat{128, 44100, 2});
+    e.audioKbps = f.kbps > 0 ? f.kbps : 128;
+    e.outSampleRate = std::min(f.rate, 48000);
+    e.outChannels = std::min(f.channels, 2);
+    return;
+  }
+  e.audioKbps = p.ab > 0 ? p.ab : 128;
+  e.outSampleRate = p.ar > 0 ? p.ar : 48000;
+  const int channels = ProfileChannels(p);
+  e.outChannels = channels >= 1 ? std::min(channels, 2) : sourceChannels;
+}
+
 int DeviceCode(const std::string& device, int current) {
   if (strcasecmp(device.c_str(), "PSP") == 0) return 0;
   if (strcasecmp(device.c_str(), "iPod") == 0) return 1;
@@ -59,12 +91,9 @@ void LoadEncoderParameters() {
   TakeTargetSize(p, e);
   // Step 3, with guards a damaged profile cannot get past.
   e.videoKbps = p.b > 0 ? p.b : 768;
-  e.frameRate = p.r > 0 ? p.r : 29.97;
+  e.frameRate = av_q2d(OutputFrameRate(p));
   Engine().DeviceCode = DeviceCode(p.device, Engine().DeviceCode);
-  e.audioKbps = p.ab > 0 ? p.ab : 128;
-  e.outSampleRate = p.ar > 0 ? p.ar : 48000;
-  const int channels = ProfileChannels(p);
-  e.outChannels = channels >= 1 ? std::min(channels, 2) : a.OutputChannels;
+  TakeAudioFormat(p, e, a.OutputChannels);
   e.vcodec = p.vcodec;
   e.acodec = p.acodec;
   // The output-format settings.

@@ -118,8 +118,12 @@ void Stop() {
     }
     f.PlaybackState = 0;
   }
-  // 4.-5.
-  if (!e.bStopTimedOut && g.pMediaPosition) g.pMediaPosition->put_CurrentPosition(0);
+  // 4.-5. Back at the very beginning, which is the start point again.
+  if (!e.bStopTimedOut && g.pMediaPosition) {
+    g.pMediaPosition->put_CurrentPosition(0);
+    f.RecordStartSec = 0;
+    f.RecordLength = f.RecordEndSec;
+  }
   CritSecLock lock(CaptureLock());
   Sync().LastVideoTime = 0.0;
   Sync().SampleStartTime = 0.0;

@@ -50,6 +50,14 @@ bool IsDefaultCrop(const CropFractions& c) {
   return c.left == 0 && c.right == 1 && c.top == 0 && c.bottom == 1;
 }
 
+// The shape of the picture as shown (its display aspect), after the crop.
+double CroppedDisplayAspect(const VideoFormatState& v, const CropFractions& crop) {
+  const double x = v.AspectX != 0 ? std::abs(v.AspectX) : v.MagnitudeWidth;
+  const double y = v.AspectY != 0 ? std::abs(v.AspectY) : v.MagnitudeHeight;
+  if (y <= 0 || crop.bottom <= crop.top) return 0.0;
+  return x * (crop.right - crop.left) / (y * (crop.bottom - crop.top));
+}
+
 // The capture path's scaling for this conversion (step 6).
 void SetUpScaling() {
   CritSecLock lock(CaptureLock());
@@ -63,8 +71,11 @@ void SetUpScaling() {
   s.FilterStrength = 1.0;
   s.BrightnessOffset = AppSettings().brightnessA;
   s.BrightnessGain = AppSettings().brightnessB;
+  const PictureColumns columns = PillarboxColumns(p.width, p.height, CroppedDisplayAspect(c.video, s.Crop));
+  s.PictureLeft = columns.left;
+  s.PictureWidth = columns.width;
   s.NeedResize = !(p.width == c.video.MagnitudeWidth && p.height == c.video.MagnitudeHeight && IsDefaultCrop(s.Crop) &&
-                   s.FilterSwitch == 0 && s.FilterStrength == 1.0);
+                   s.FilterSwitch == 0 && s.FilterStrength == 1.0 && columns.width == 0);
   c.OutputValid = false;
   WriteLog("NeedResize=%d", s.NeedResize ? 1 : 0);
 }
@@ -111,6 +122,24 @@ void HaltForStartSeek() {
     control->Stop();
     Frame().PlaybackState = 0;
   }
+}
+
+// A start at or past the stop point would write an empty file: the user is
+// told instead. The second pass runs over the range of the first.
+bool RangeHasLength() {
+  const FrameState& f = Frame();
+  const int start = View().PositionLow();
+  if (f.CurrentPass == 2 || start < f.RecordEndSec) return true;
+  // A stop point at the title's end means its real end, which lies past the
+  // whole second the bar shows (or is unknown for some streams).
+  const bool toTheEnd = f.RecordEndSec >= View().PositionMax();
+  if (toTheEnd && (f.TitleLength <= 0 || start < f.TitleLength)) return true;
+  WriteLog("Start point %d not before stop point %d", start, f.RecordEndSec);
+  ShowMessageDlg("The start point (" + TimeText(start) + ") is at or after the stop point (" +
+                     TimeText(f.RecordEndSec) + "): there is nothing to convert.\n" +
+                     "Move the start point before the stop point and convert again.",
+                 MsgKind::Information, mbOK);
+  return false;
 }
 
 void SetRangeLength(int seconds) {
@@ -182,6 +211,7 @@ bool StartRecording() {
   }
   if (!SourceCanConvert()) return false;
   LoadEncoderParameters();
+  if (!RangeHasLength()) return false;
   // 4.-5.
   if (std::string(ReadSettingText("OutputConfig\\LastOutput", "")).empty()) v.AskDefaultOutputFolder();
   WriteCodecPassHint();

@@ -15,7 +15,11 @@
 #include "settings/settings.h"
 
 namespace {
-double Fps() { return EncParams().frameRate > 0 ? EncParams().frameRate : 29.97; }
+double Fps() { return EncParams().frameRate > 0 ? EncParams().frameRate : 30000.0 / 1001; }
+
+// Picture times come in whole 100-ns units, rounded; a slot edge and a
+// picture edge closer than this are the same instant.
+constexpr double kEdgeSlack = 1e-6;
 const AudioFormatState& Fmt() { return CaptureFrames().audio; }
 int DebugLevel() { return CaptureFrames().DebugLevel; }
 
@@ -301,7 +305,7 @@ void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::
   if (!RangeComplete()) RemoveLargeGap(timing.t1);
   // 4.-5.
   bool written = false;
-  if (s.ExpectedSampleTime + 1 / fps > timing.t2e || RangeComplete()) {
+  if (s.ExpectedSampleTime + 1 / fps > timing.t2e + kEdgeSlack || RangeComplete()) {
     if (DebugLevel() >= 20)
       WriteLog("Skip this frame: t1:%.4f - t2:%.4f;  Expected sample time:%.8f", timing.t1, timing.t2e,
                s.ExpectedSampleTime);
@@ -312,7 +316,7 @@ void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::
     const std::uint8_t* frame = ScaleFrame(sample);
     do {
       FillSlot(frame);
-    } while (s.ExpectedSampleTime + 1 / fps < timing.t2e && !RangeComplete());
+    } while (s.ExpectedSampleTime + 1 / fps < timing.t2e - kEdgeSlack && !RangeComplete());
     written = true;
   }
   // 6.-8.

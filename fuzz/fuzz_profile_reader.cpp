@@ -5,6 +5,7 @@
 #include <string>
 
 #include "profiles/profile.h"
+#include "profiles/wm_audio_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CProfile first;
@@ -15,5 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (FormatProfileText(second) != written) std::abort();
   int w, h;
   ParseProfileSize(first.s, &w, &h);
+  if (const auto f = ParseWmAudioFormat(first.aformat); f && (f->rate <= 0 || f->channels <= 0)) std::abort();
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -53,9 +54,9 @@ class Batchvc : public ::testing::Test {
     setenv("XDG_CONFIG_HOME", dir_.file("home/.config").c_str(), 1);
   }
 
-  std::string Clip(FixtureKind kind, double seconds, const std::string& name) {
+  std::string Clip(FixtureKind kind, double seconds, const std::string& name, FixtureOptions options = {}) {
     const std::string path = dir_.file(name);
-    EXPECT_EQ(MakeFixture(kind, path, seconds), "") << name;
+    EXPECT_EQ(MakeFixture(kind, path, seconds, options), "") << name;
     return path;
   }
 
@@ -154,10 +155,11 @@ class Batchvc : public ::testing::Test {
     return r;
   }
 
-  static void ExpectPspFile(const std::string& path, const char* codec, double seconds) {
+  static void ExpectPspFile(const std::string& path, const char* codec, double seconds, int width = 320,
+                            int height = 240) {
     SCOPED_TRACE(path);
     const MediaProbe p = ProbeMedia(path);
-    ExpectPspOutput(p, seconds);
+    ExpectPspOutput(p, seconds, width, height);
     EXPECT_EQ(p.video.codec, codec);
   }
 
@@ -178,7 +180,7 @@ TEST_F(Batchvc, ConvertsABatchIntoNumberedPspFilesEachWithItsThumbnail) {
   const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "first clip.mp4", "second.mp4"});
   EXPECT_EQ(r.status, 0) << r.err;
   ExpectPspFile(dir_.file("out/M4V30005.MP4"), "mpeg4", 3.0);
-  ExpectPspFile(dir_.file("out/M4V30006.MP4"), "mpeg4", 3.0);
+  ExpectPspFile(dir_.file("out/M4V30006.MP4"), "mpeg4", 3.0, 368, 208);
   // The 320x240 clip is not scaled (no thumbnail during the conversion),
   // the 720p one is: both ways end with a thumbnail.
   ExpectThumbnail(dir_.file("out/M4V30005.MP4"));
@@ -332,7 +334,7 @@ TEST_F(Batchvc, DemoConvertsItsOwnClipWithoutTouchingTheUsersSettings) {
   ASSERT_NE(at, std::string::npos) << r.out;
   const std::string folder = r.out.substr(at + 8, r.out.find('\n', at) - at - 8);
   EXPECT_EQ(folder.rfind(dir_.file("tmp/"), 0), 0u) << "in the temporary folder: " << folder;
-  ExpectPspFile(folder + "/M4V20001.MP4", "mpeg4", 10.0);
+  ExpectPspFile(folder + "/M4V20001.MP4", "mpeg4", 10.0, 368, 208);
   ExpectThumbnail(folder + "/M4V20001.MP4");
   EXPECT_FALSE(fs::exists(dir_.file("home/.config/Corvane"))) << "the user's settings are not created";
   EXPECT_FALSE(fs::exists(dir_.file("home/Desktop"))) << "nor the desktop folder";
@@ -348,5 +350,57 @@ TEST_F(Batchvc, ListsTheProfilesOneALine) {
   const BatchRun bad = Run({"--profile", "No Such Profile", "x.mp4"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("no profile named \"No Such Profile\""), std::string::npos) << bad.err;
+}
+// The picture size follows the shape of the source as it is shown: a
+// 16:9 source gets the widescreen size, a phone's portrait video (stored
+// on its side, turned by its rotation) keeps its shape between black bars.
+TEST_F(Batchvc, PictureSizeFollowsTheShapeOfTheSource) {
+  Clip(FixtureKind::kH264AacMp4, 2.0, "wide.mp4", {.width = 1920, .height = 1080});
+  Clip(FixtureKind::kH264AacMp4, 2.0, "phone.mp4", {.rotation = 90, .width = 1920, .height = 1080});
+  const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "wide.mp4", "phone.mp4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectPspFile(dir_.file("out/M4V20001.MP4"), "mpeg4", 2.0, 368, 208);
+  ExpectPspFile(dir_.file("out/M4V20002.MP4"), "mpeg4", 2.0, 320, 240);
+  const std::vector<double> columns = ProbeMedia(dir_.file("out/M4V20002.MP4"), true).video.columnLuma;
+  ASSERT_EQ(columns.size(), 320u);
+  // 9:16 in a 240-line frame is 134 columns wide, from column 92.
+  const auto brightest = [&](int from, int to) { return *std::max_element(&columns[from], &columns[to]); };
+  const auto darkest = [&](int from, int to) { return *std::min_element(&columns[from], &columns[to]); };
+  EXPECT_LT(brightest(0, 88), 24.0) << "black bar on the left";
+  EXPECT_LT(brightest(232, 320), 24.0) << "black bar on the right";
+  EXPECT_GT(darkest(100, 220), 30.0) << "the picture in the middle";
+}
+
+// A source at the NTSC rate converted at "29.97": every output picture is
+// the source picture of the same number, the first one included.
+TEST_F(Batchvc, SameRateKeepsEveryPictureInItsPlace) {
+  Clip(FixtureKind::kH264AacMp4, 4.0, "ntsc.mp4", {.fpsNum = 30000, .fpsDen = 1001, .numbered = true});
+  const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "ntsc.mp4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const MediaProbe p = ProbeMedia(dir_.file("out/M4V20001.MP4"), true);
+  ExpectPspOutput(p, 120 / kOutFps);
+  ASSERT_EQ(p.video.frameCodes.size(), 120u);
+  for (int n = 0; n < 120; ++n) ASSERT_EQ(p.video.frameCodes[static_cast<size_t>(n)], n) << "output picture " << n;
+}
+
+// With no profile ever chosen the converter writes for the PSP.
+TEST_F(Batchvc, AFirstRunWritesThePspProfile) {
+  Clip(FixtureKind::kH264AacMp4, 2.0, "clip.mp4");
+  const BatchRun r = Run({"--output-folder", "out", "clip.mp4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Profile: PSP MPEG-4 320x240"), std::string::npos) << r.out;
+  ExpectPspFile(dir_.file("out/M4V20001.MP4"), "mpeg4", 2.0);
+}
+
+// A Windows Media profile states its sound in its audio format text.
+TEST_F(Batchvc, WindowsMediaTakesItsSoundFromItsAudioFormat) {
+  Clip(FixtureKind::kH264AacMp4, 2.0, "clip.mp4");
+  const BatchRun r = Run({"--profile", "WMV", "--output-folder", "out", "clip.mp4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const MediaProbe p = ProbeMedia(dir_.file("out/M4V20001.wmv"));
+  ASSERT_TRUE(p.opened && p.hasAudio) << r.err;
+  EXPECT_EQ(p.audio.sampleRate, 44100) << "\"128 kbps, 44 kHz, stereo 1-pass CBR\"";
+  EXPECT_EQ(p.audio.channels, 2);
+  EXPECT_GT(p.audio.decodedSamples, 44100);
 }
 }  // namespace

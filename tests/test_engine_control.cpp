@@ -75,9 +75,47 @@ TEST_F(EngineControl, ProfileWithoutASizeTakesTheSourceWidthAndAHeightOfSixteens
   LoadEncoderParameters();
   EXPECT_EQ(EncParams().width, 720);
   EXPECT_EQ(EncParams().height, 400) << "720 x 9 / 16 = 405, down to a multiple of 16";
-  EXPECT_EQ(EncParams().frameRate, 29.97);
+  EXPECT_EQ(EncParams().frameRate, 30000.0 / 1001) << "29.97 is the NTSC rate";
   EXPECT_EQ(EncParams().outSampleRate, 48000);
   Frame().CurrentProfile = nullptr;
+}
+
+// A conversion starts at the start point the user last sought to, not
+// where playback has got since; Stop takes the start point back to 0.
+TEST_F(EngineControl, ConversionStartsAtTheLastSeekAndStopResetsIt) {
+  ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kH264AacMp4, 5.0, {.numbered = true})));
+  host_.MovePositionLow(2);
+  // The preview plays on, moving the thumb.
+  for (int i = 0; i < 600 && host_.positionLow < 3; ++i) host_.Pump(50);
+  ASSERT_GE(host_.positionLow, 3);
+  ASSERT_TRUE(host_.Convert().finished);
+  MediaProbe p = ProbeMedia(dir_.file("out/M4V20001.MP4"), true);
+  ExpectPspOutput(p, 3.0);
+  ASSERT_FALSE(p.video.frameCodes.empty());
+  EXPECT_EQ(p.video.frameCodes.front(), 2 * kFixtureFps);
+
+  Stop();
+  EXPECT_EQ(Frame().RecordStartSec, 0);
+  ASSERT_TRUE(host_.Convert().finished);
+  p = ProbeMedia(dir_.file("out/M4V20002.MP4"), true);
+  ExpectPspOutput(p, 5.0);
+  ASSERT_FALSE(p.video.frameCodes.empty());
+  EXPECT_EQ(p.video.frameCodes.front(), 0);
+}
+
+// A start point at or past the stop point is refused with a notice, and
+// no file is written.
+TEST_F(EngineControl, ARangeWithoutLengthIsRefused) {
+  ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kH264AacMp4, 4.0)));
+  host_.MovePositionLow(3);
+  host_.SetPositionHigh(2);
+  EXPECT_FALSE(host_.Convert().finished);
+  ASSERT_EQ(box_.texts.size(), 1u);
+  EXPECT_EQ(box_.texts[0],
+            "The start point (0:00:03) is at or after the stop point (0:00:02): there is nothing to convert.\n"
+            "Move the start point before the stop point and convert again.");
+  EXPECT_FALSE(Frame().IsRecording);
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("out/M4V20001.MP4")));
 }
 
 TEST_F(EngineControl, ExactSourceSizeNeedsNoResizeAnyCropDoes) {

@@ -156,6 +156,34 @@ TEST_F(EngineConversion, ASmallPartLimitGivesNumberedPartsWithNothingLost) {
   EXPECT_NEAR(audio, 8.0, parts / kOutFps);
 }
 
+// MPEG output at the profiles' NTSC rates: the codec's own standard rates
+// 30000/1001 and 15000/1001, never a refusal.
+TEST_F(EngineConversion, MpegOutputTakesTheNtscRates) {
+  const std::string src = Clip(FixtureKind::kH264AacMp4, 3.0);
+  int number = 20001;
+  for (const double rate : {29.97, 14.985}) {
+    SCOPED_TRACE(rate);
+    CProfile mpeg = profiles_[static_cast<size_t>(FindProfile(profiles_, "PSP MPEG-4 320x240"))];
+    mpeg.name = "MPEG " + std::to_string(rate);
+    mpeg.vcodec = "mpeg2video";
+    mpeg.acodec = "mp2";
+    mpeg.r = rate;
+    profiles_.push_back(mpeg);
+    SelectProfile(profiles_, static_cast<int>(profiles_.size()) - 1);
+    ASSERT_EQ(Frame().OutputFormat, 4);
+    const std::string out = dir_.file("out/M4V" + std::to_string(number++) + ".mpg");
+    OpenFromStart(src, out);
+    ASSERT_TRUE(host_.Convert().finished);
+    const MediaProbe p = ProbeMedia(out);
+    ASSERT_TRUE(p.opened && p.hasVideo && p.hasAudio) << out;
+    EXPECT_EQ(p.video.codec, "mpeg2video");
+    EXPECT_EQ(p.video.decodeErrors, 0);
+    EXPECT_NEAR(p.video.frameRate, rate, 0.001);
+    EXPECT_NEAR(static_cast<double>(p.video.decodedFrames), 3.0 * rate, 1.5);
+  }
+  EXPECT_TRUE(box_.texts.empty()) << box_.texts.front();
+}
+
 TEST_F(EngineConversion, NoResizeHandsTheSampleOverWithoutACopy) {
   // The fixture is 320x240 like the profile: nothing to scale, so the
   // output buffer is never filled and every frame is the graph's sample.

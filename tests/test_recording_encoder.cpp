@@ -53,7 +53,7 @@ TEST(RecordingEncoder, QueuedMpeg4WritesAPspFileWithEveryFrameAndAllTheAudio) {
   std::string title;
   EXPECT_TRUE(ReadUsmtTitle(rec.outputPath, &title));
   EXPECT_EQ(title, "Synthetic clip");
-  EXPECT_EQ(Ffprobe("-select_streams v -show_entries stream=r_frame_rate", rec.outputPath), "2997/100\n");
+  EXPECT_EQ(Ffprobe("-select_streams v -show_entries stream=r_frame_rate", rec.outputPath), "30000/1001\n");
   EXPECT_NEAR(std::stoi(Ffprobe("-select_streams a -show_entries stream=bit_rate", rec.outputPath)), 128000, 20000);
   EXPECT_EQ(RunCommand("ffmpeg -v error -i '" + rec.outputPath + "' -f null - 2>&1"), "");
 }
@@ -222,6 +222,6 @@ TEST(RecordingEncoder, OtherFrameRatesKeepTheirSpeed) {
   rec = {dir.file("low.mp4"), 2, 30, true};
   ASSERT_EQ(RunSyntheticRecording(rec, src), 0);
   m = ProbeMedia(rec.outputPath);
-  EXPECT_EQ(Ffprobe("-select_streams v -show_entries stream=r_frame_rate", rec.outputPath), "2997/200\n");
+  EXPECT_EQ(Ffprobe("-select_streams v -show_entries stream=r_frame_rate", rec.outputPath), "15000/1001\n");
   ExpectDurationsMatch(m, 30, 14.985);
 }

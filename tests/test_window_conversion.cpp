@@ -118,6 +118,7 @@ class WindowConversionTest : public QObject {
     QVERIFY(clips.isValid());
     for (const auto& [name, seconds] : {std::pair{"ten", 10.0}, std::pair{"six", 6.0}, std::pair{"long", 30.0}})
       QCOMPARE(MakeFixture(FixtureKind::kH264AacMp4, Clip(name), seconds), std::string());
+    QCOMPARE(MakeFixture(FixtureKind::kH264AacMp4, Clip("numbered"), 10.0, {.numbered = true}), std::string());
   }
 
   void init() {
@@ -269,6 +270,27 @@ class WindowConversionTest : public QObject {
     QCOMPARE(std::string(ReadSettingText("OutputConfig\\file_number", "")), std::string("20002"));
     QCOMPARE(Frame().GetOutputPath(), outDir + "/" + prefix.toStdString() + "20002.MP4");
     ExpectPspOutput(outDir + "/" + prefix.toStdString() + "20001.MP4", 10.0);
+    QVERIFY(box->texts.empty());
+  }
+
+  // A clip opened (it plays at once) and watched for a few seconds, then
+  // Convert: the output begins with the clip's first picture, wherever the
+  // preview had got to, and a second Convert converts the whole clip again.
+  void ConvertStartsAtTheStartPointNotWherePlaybackHasGot() {
+    form->OpenVideoFile(QString::fromStdString(Clip("numbered")));
+    QCOMPARE(Frame().SourceReadiness, 2);
+    QVERIFY(LoopUntil([&] { return form->PositionRangeBar->Low() >= 3; }, 20000));
+    for (int round = 1; round <= 2; ++round) {
+      QTest::mouseClick(form->StartRecordingButton, Qt::LeftButton);
+      QVERIFY(Frame().IsRecording);
+      QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == round && !form->FinishedRecording->isVisible(); },
+                        120000));
+      const std::string out = outDir + "/M4V2000" + std::to_string(round) + ".MP4";
+      ExpectPspOutput(out, 10.0);
+      const MediaProbe p = ProbeMedia(out, true);
+      QVERIFY(!p.video.frameCodes.empty());
+      QCOMPARE(p.video.frameCodes.front(), 0);
+    }
     QVERIFY(box->texts.empty());
   }
 

@@ -36,6 +36,8 @@ namespace {
 constexpr int kStallSeconds = 30;
 // Part files beyond this number are not looked for.
 constexpr int kMaxParts = 99;
+// The profile of a first run.
+constexpr const char* kFirstRunProfile = "PSP MPEG-4 320x240";
 
 using Clock = std::chrono::steady_clock;
 
@@ -185,7 +187,10 @@ bool BatchRun::Start() {
   LoadSettings();
   // Nothing to watch while a batch runs: the screen saver is left alone.
   AppSettings().disableScreensaver = 0;
-  const int last = LoadProfileList(profiles_, AppSettings().lastProfile);
+  // A first run (no profile used yet) converts for the PSP; later runs take
+  // the profile used last, in the window or here.
+  const std::string stored = ReadSettingText("OutputConfig\\last_profile", "");
+  const int last = LoadProfileList(profiles_, stored.empty() ? kFirstRunProfile : stored);
   if (last < 0) {
     console_.Error("no profiles in " + JoinPath(Frame().ProgramFolder, "profile"));
     return false;
@@ -250,6 +255,7 @@ void BatchRun::SetRange(const std::string& source, bool* ok) {
 FileOutcome BatchRun::ConvertFile(const std::string& source) {
   FileOutcome outcome;
   if (!OpenSource(source)) return outcome;
+  FitProfileToSource();
   FrameState& f = Frame();
   if (!options_.output.empty()) f.SetOutputPath(options_.output);
   else MakeOutputFilename();

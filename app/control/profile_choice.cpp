@@ -1,8 +1,13 @@
 #include "app/control/profile_choice.h"
 
+#include <cmath>
+
 #include "app/core/frame_state.h"
 #include "encode/encoder_params.h"
+#include "engine/capture_frames.h"
 #include "engine/recording.h"
+#include "engine/sync_state.h"
+#include "profiles/picture_size.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 
@@ -25,6 +30,22 @@ std::optional<ProfileOutput> SelectProfile(std::vector<CProfile>& list, int inde
   EncParams().Mp4VideoCodec = out.mp4VideoCodec;
   MakeOutputFilename();
   return out;
+}
+
+void FitProfileToSource() {
+  CProfile* p = Frame().CurrentProfile;
+  if (!p) return;
+  int height = 0, displayWidth = 0;
+  {
+    CritSecLock lock(CaptureLock());
+    const VideoFormatState& v = CaptureFrames().video;
+    height = v.MagnitudeHeight;
+    displayWidth = v.AspectY != 0 ? static_cast<int>(std::lround(static_cast<double>(height) * std::abs(v.AspectX) /
+                                                                 std::abs(v.AspectY)))
+                                  : v.MagnitudeWidth;
+  }
+  const std::string size = PspPictureSize(displayWidth, height, p->s, p->vcodec, p->device, AppSettings().vcAspect);
+  if (!size.empty()) p->s = size;
 }
 
 int FindProfile(const std::vector<CProfile>& list, const std::string& name) {

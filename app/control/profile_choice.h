@@ -13,5 +13,9 @@
 // what the rules chose, or nothing when no profile is selected.
 std::optional<ProfileOutput> SelectProfile(std::vector<CProfile>& list, int index);
 
+// Gives the current profile the PSP picture size that suits the open
+// source's display aspect, as the window does once it knows the picture.
+void FitProfileToSource();
+
 // The index of the profile named name, or -1.
 int FindProfile(const std::vector<CProfile>& list, const std::string& name);

@@ -94,7 +94,7 @@ void TLumivaultForm::ProfileComboChange() {
 void TLumivaultForm::UpdateProfilePictureSize() {
   CProfile* p = Frame().CurrentProfile;
   if (!p) return;
-  std::string size = PspPictureSize(sourceWidth_, sourceHeight_, p->s, p->vcodec, p->device, AppSettings().vcAspect);
+  std::string size = PspPictureSize(DisplayWidth(), sourceHeight_, p->s, p->vcodec, p->device, AppSettings().vcAspect);
   if (!size.empty()) p->s = size;
 }
 

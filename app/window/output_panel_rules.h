@@ -3,6 +3,8 @@
 // output folder row), kept free of widgets so that they can be tested alone.
 #include <string>
 
+#include "profiles/picture_size.h"
+
 // "%d:%02d:%02d" of whole seconds (hours, minutes, seconds).
 std::string HmsText(int seconds);
 
@@ -21,12 +23,6 @@ double LeadingReal(const std::string& text);
 std::string MbPerMinuteText(int videoKbps, int audioKbps);
 // "Estimated size: %d MB" for a title of titleSeconds at those rates.
 std::string EstimatedSizeText(double titleSeconds, int videoKbps, int audioKbps);
-
-// The picture size a profile gets from the source picture: "320x240",
-// "368x208" or "400x192", or empty when the profile keeps its size (no
-// source picture yet, an "h263" profile, or a size text without width).
-std::string PspPictureSize(int sourceWidth, int sourceHeight, const std::string& sizeText,
-                           const std::string& vcodec, const std::string& device, int vcAspect);
 
 // The output path for a folder typed into the output folder field: the
 // folder (one trailing '/' dropped) plus the file part of outputPath, or

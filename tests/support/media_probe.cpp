@@ -1,5 +1,7 @@
 #include "tests/support/media_probe.h"
 
+#include "tests/fixtures/fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -33,6 +35,31 @@ double LumaMean(const AVFrame* f) {
   return sum / (static_cast<double>(f->width) * f->height);
 }
 
+// Reads the frame number a numbered fixture draws into the top quarter of
+// its pictures: one block per bit, each read at its centre, away from the
+// edges that scaling and coding blur.
+int FrameCode(const AVFrame* f) {
+  int code = 0;
+  const int y0 = f->height / 16, y1 = f->height * 3 / 16;
+  for (int bit = 0; bit < kFrameCodeBits; ++bit) {
+    const int left = f->width * bit / kFrameCodeBits, right = f->width * (bit + 1) / kFrameCodeBits;
+    const int x0 = left + (right - left) / 4, x1 = right - (right - left) / 4;
+    double sum = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) sum += f->data[0][y * f->linesize[0] + x];
+    code = code * 2 + (sum / ((y1 - y0) * (x1 - x0)) > 126 ? 1 : 0);
+  }
+  return code;
+}
+
+std::vector<double> ColumnMeans(const AVFrame* f) {
+  std::vector<double> means(static_cast<size_t>(f->width), 0.0);
+  for (int y = 0; y < f->height; ++y)
+    for (int x = 0; x < f->width; ++x) means[static_cast<size_t>(x)] += f->data[0][y * f->linesize[0] + x];
+  for (double& m : means) m /= f->height;
+  return means;
+}
+
 float SampleAsFloat(const AVFrame* f, int i) {
   switch (f->format) {
     case AV_SAMPLE_FMT_FLTP: return reinterpret_cast<const float*>(f->data[0])[i];
@@ -56,7 +83,11 @@ void Collect(Decoder& d, const AVFrame* f, bool signals) {
   ++s.decodedFrames;
   if (d.isVideo) {
     if (f->key_frame) s.keyFrames.push_back(static_cast<int>(s.decodedFrames - 1));
-    if (signals) s.lumaMeans.push_back(LumaMean(f));
+    if (signals) {
+      s.lumaMeans.push_back(LumaMean(f));
+      s.frameCodes.push_back(FrameCode(f));
+      s.columnLuma = ColumnMeans(f);
+    }
     return;
   }
   s.decodedSamples += f->nb_samples;
@@ -198,13 +229,15 @@ bool ReadUsmtTitle(const std::string& path, std::string* title) {
   return false;
 }
 
-void ExpectPspOutput(const MediaProbe& p, double seconds) {
+void ExpectPspOutput(const MediaProbe& p, double seconds) { ExpectPspOutput(p, seconds, 320, 240); }
+
+void ExpectPspOutput(const MediaProbe& p, double seconds, int width, int height) {
   const double frame = 1001.0 / 30000 + 1e-6;
   ASSERT_TRUE(p.opened);
   EXPECT_EQ(p.majorBrand, "MSNV");
   ASSERT_TRUE(p.hasVideo && p.hasAudio);
-  EXPECT_EQ(p.video.width, 320);
-  EXPECT_EQ(p.video.height, 240);
+  EXPECT_EQ(p.video.width, width);
+  EXPECT_EQ(p.video.height, height);
   EXPECT_EQ(p.video.decodeErrors, 0);
   EXPECT_EQ(p.audio.sampleRate, 48000);
   EXPECT_NEAR(p.video.durationSec, seconds, frame);

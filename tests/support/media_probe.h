@@ -19,6 +19,9 @@ struct StreamProbe {
                                     // else decoded samples / rate
   int decodeErrors = 0;
   std::vector<double> lumaMeans;    // mean luma of each decoded picture (video only)
+  std::vector<int> frameCodes;      // the frame number each picture of a numbered
+                                    // fixture carries (video only)
+  std::vector<double> columnLuma;   // mean luma of each column of the last picture
   std::vector<double> audioRms;     // RMS of each 1/100 s of audio, first channel
 };
 
@@ -42,3 +45,5 @@ bool ReadUsmtTitle(const std::string& path, std::string* title);
 // 48 kHz) decoding without errors, whose pictures last seconds and whose
 // sound lasts as long, each within one output frame at 29.97 fps.
 void ExpectPspOutput(const MediaProbe& probe, double seconds);
+// The same for a picture of width x height.
+void ExpectPspOutput(const MediaProbe& probe, double seconds, int width, int height);
