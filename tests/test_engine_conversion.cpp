@@ -18,6 +18,7 @@
 #include "profiles/profile.h"
 #include "settings/settings.h"
 #include "tests/fixtures/fixtures.h"
+#include "tests/support/av_signals.h"
 #include "tests/support/media_probe.h"
 #include "tests/support/engine_test.h"
 #include "tests/support/test_support.h"
@@ -75,39 +76,38 @@ INSTANTIATE_TEST_SUITE_P(Kinds, EveryFixture,
 // start of the clip as at its end.
 TEST_F(EngineConversion, FlashesStayWithTheirBeeps) {
   const std::string out = Convert(Clip(FixtureKind::kH264AacMp4, 12.0, {.flash = true}));
-  const MediaProbe p = ProbeMedia(out, true);
-  ASSERT_TRUE(p.hasVideo && p.hasAudio);
-  std::vector<double> flashes, beeps;
-  const auto& luma = p.video.lumaMeans;
-  for (size_t i = 0; i < luma.size(); ++i)
-    if (luma[i] > 200 && (i == 0 || luma[i - 1] <= 200)) flashes.push_back(i / kOutFps);
-  // The sound as the ffmpeg command line plays it: mono 48 kHz from time 0.
-  int status = 0;
-  const std::string pcm = RunCommand("ffmpeg -v error -i '" + out + "' -f s16le -ac 1 -ar 48000 -", &status);
-  ASSERT_EQ(status, 0);
-  std::vector<double> rms;  // of each 1/100 s
-  const auto* s16 = reinterpret_cast<const std::int16_t*>(pcm.data());
-  for (size_t w = 0; (w + 1) * 480 <= pcm.size() / 2; ++w) {
-    double acc = 0;
-    for (size_t i = w * 480; i < (w + 1) * 480; ++i) acc += double(s16[i]) * s16[i];
-    rms.push_back(std::sqrt(acc / 480) / 32768);
-  }
-  const double loud = 0.1;  // the beep's RMS is 0.42, the quiet tone's 0.007
-  for (size_t i = 0; i < rms.size(); ++i)
-    if (rms[i] > loud && (i == 0 || rms[i - 1] <= loud)) beeps.push_back(i / 100.0);
-  std::string seen;
-  for (double t : flashes) seen += " f" + std::to_string(t);
-  for (double t : beeps) seen += " b" + std::to_string(t);
-  ASSERT_EQ(flashes.size(), 12u) << seen;
-  ASSERT_EQ(beeps.size(), 12u) << seen;
+  const AvSignals s = MeasureAvSignals(out);
+  ASSERT_EQ(s.flashes.size(), 12u) << s.Describe();
+  ASSERT_EQ(s.beeps.size(), 12u) << s.Describe();
   double lo = 1e9, hi = -1e9;
-  for (size_t k = 0; k < flashes.size(); ++k) {
-    const double offset = flashes[k] - beeps[k];
+  for (size_t k = 0; k < s.flashes.size(); ++k) {
+    const double offset = s.flashes[k] - s.beeps[k];
     EXPECT_LE(std::fabs(offset), 1 / kOutFps + 0.011) << "second " << k;
     lo = std::min(lo, offset);
     hi = std::max(hi, offset);
   }
   EXPECT_LE(hi - lo, 1 / kOutFps + 0.011) << "no drift: every offset in one window a frame wide";
+}
+
+// A phone's full-range picture: grey 128 and white 255 in full-range codes
+// become the studio-range 126 and 235 the device shows as the same grey and
+// white, instead of a harsher picture.
+TEST_F(EngineConversion, AFullRangeSourceComesOutInStudioRange) {
+  const std::string out = Convert(Clip(FixtureKind::kFullRangeMp4, 2.0));
+  ExpectPspOutput(ProbeMedia(out), 2.0);
+  int status = 0;
+  const std::string yuv =
+      RunCommand("ffmpeg -v error -i '" + out + "' -frames:v 1 -f rawvideo -pix_fmt yuv420p -", &status);
+  ASSERT_EQ(status, 0);
+  ASSERT_GE(yuv.size(), 320u * 240);
+  auto mean = [&](int x0, int x1) {
+    double sum = 0;
+    for (int y = 60; y < 180; ++y)
+      for (int x = x0; x < x1; ++x) sum += static_cast<unsigned char>(yuv[y * 320 + x]);
+    return sum / (120.0 * (x1 - x0));
+  };
+  EXPECT_NEAR(mean(20, 140), 126, 2) << "grey";
+  EXPECT_NEAR(mean(180, 300), 235, 2) << "white";
 }
 
 TEST_F(EngineConversion, AStartAndStopRangeConvertsExactlyThatRange) {

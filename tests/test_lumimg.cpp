@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <numeric>
 #include <vector>
@@ -63,6 +64,41 @@ TEST(LumImg, ColourConversionAndByteReorder) {
   LumReorderPixelBytes(rgb.data(), w * 3, h, 2, 1, 0);
   EXPECT_LE(rgb[(1 * w) * 3 + 0], 20);  // now B G R
   EXPECT_GE(rgb[(1 * w) * 3 + 2], 235);
+}
+
+namespace {
+// Packs one 2x1 picture of the given Y, U, V through the map; returns Y0 U Y1 V.
+std::array<int, 4> Packed(int y, int u, int v, const LumColourMap* map) {
+  const std::uint8_t yp[2] = {static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(y)};
+  const std::uint8_t up = static_cast<std::uint8_t>(u), vp = static_cast<std::uint8_t>(v);
+  std::uint8_t out[4];
+  LumPlanarToPacked422(yp, 2, &up, 1, &vp, 1, 0, out, 4, 2, 1, map);
+  return {out[0], out[1], out[2], out[3]};
+}
+}  // namespace
+
+TEST(LumImg, FullRangeAndBt709PicturesBecomeStudioRangeBt601) {
+  // Full range: grey 128 and white 255 become 126 and 235, black 0 becomes
+  // 16; a saturated colour difference of 255 becomes 240.
+  LumYuvColour full;
+  full.fullRange = true;
+  const LumColourMap fromFull = LumMakeColourMap(full, kLumStudioBt601);
+  EXPECT_EQ(Packed(128, 128, 128, &fromFull), (std::array<int, 4>{126, 128, 126, 128}));
+  EXPECT_EQ(Packed(255, 128, 128, &fromFull)[0], 235);
+  EXPECT_EQ(Packed(0, 255, 0, &fromFull), (std::array<int, 4>{16, 240, 16, 16}));
+  // BT.709 studio red (63, 102, 240) is BT.601 studio red (81, 90, 240);
+  // greys keep their level.
+  LumYuvColour hd;
+  hd.kr = 0.2126;
+  hd.kb = 0.0722;
+  const LumColourMap fromHd = LumMakeColourMap(hd, kLumStudioBt601);
+  const auto red = Packed(63, 102, 240, &fromHd);
+  EXPECT_NEAR(red[0], 81, 1);
+  EXPECT_NEAR(red[1], 90, 1);
+  EXPECT_NEAR(red[3], 240, 1);
+  EXPECT_EQ(Packed(180, 128, 128, &fromHd), (std::array<int, 4>{180, 128, 180, 128}));
+  // Without a map the bytes are only packed.
+  EXPECT_EQ(Packed(3, 200, 7, nullptr), (std::array<int, 4>{3, 200, 3, 7}));
 }
 
 TEST(LumImg, DenoiseSmoothsNoiseAndSharpenRaisesContrast) {

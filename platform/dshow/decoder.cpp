@@ -53,6 +53,31 @@ int StreamRotation(const AVStream* st) {
   return static_cast<int>(std::lround(theta / 90)) % 4;
 }
 
+// The colour a decoded picture is in. Pictures that do not say which matrix
+// they use are BT.709 when high definition, BT.601 otherwise.
+LumYuvColour ColourOf(const AVFrame* f) {
+  LumYuvColour c;
+  c.fullRange = f->color_range == AVCOL_RANGE_JPEG || f->format == AV_PIX_FMT_YUVJ420P ||
+                f->format == AV_PIX_FMT_YUVJ422P;
+  switch (f->colorspace) {
+    case AVCOL_SPC_BT709: c.kr = 0.2126, c.kb = 0.0722; break;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL: c.kr = 0.2627, c.kb = 0.0593; break;
+    case AVCOL_SPC_SMPTE240M: c.kr = 0.212, c.kb = 0.087; break;
+    case AVCOL_SPC_FCC: c.kr = 0.30, c.kb = 0.11; break;
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M: break;
+    default:
+      if (f->width >= 1280 || f->height > 576) c.kr = 0.2126, c.kb = 0.0722;
+      break;
+  }
+  return c;
+}
+
+bool SameColour(const LumYuvColour& a, const LumYuvColour& b) {
+  return a.fullRange == b.fullRange && a.kr == b.kr && a.kb == b.kb;
+}
+
 bool IsInterlaced(const AVCodecParameters* p) {
   return p->field_order != AV_FIELD_UNKNOWN && p->field_order != AV_FIELD_PROGRESSIVE;
 }
@@ -346,7 +371,7 @@ class DecoderFilter : public FilterBase {
     s = ComPtr<IMediaSample>(ms);
     const bool is420 = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P;
     LumPlanarToPacked422(f->data[0], f->linesize[0], f->data[1], f->linesize[1], f->data[2], f->linesize[2],
-                         is420 ? 1 : 0, ms->Data(), w * 2, w, h);
+                         is420 ? 1 : 0, ms->Data(), w * 2, w, h, ColourMapFor(f));
     ms->SetActualDataLength(w * h * 2);
     ms->SetTime(&start, &stop);
     MarkDiscontinuity(ms);
@@ -360,6 +385,18 @@ class DecoderFilter : public FilterBase {
       ms->SetMediaType(&outType_);
     }
     out_->Deliver(ms);
+  }
+
+  // Everything downstream (the preview, the capture path, the thumbnails)
+  // takes studio-range BT.601: other pictures are converted while packed.
+  const LumColourMap* ColourMapFor(const AVFrame* f) {
+    const LumYuvColour c = ColourOf(f);
+    if (SameColour(c, kLumStudioBt601)) return nullptr;
+    if (!SameColour(c, mapColour_)) {
+      colourMap_ = LumMakeColourMap(c, kLumStudioBt601);
+      mapColour_ = c;
+    }
+    return &colourMap_;
   }
 
   void DeliverAudio(AVFrame* f) {
@@ -430,6 +467,8 @@ class DecoderFilter : public FilterBase {
   int swrFmt_ = -1;
   int bits_ = 16;
   int rotation_ = 0;
+  LumColourMap colourMap_{};  // streaming thread: the map from mapColour_
+  LumYuvColour mapColour_ = kLumStudioBt601;
   bool interlaced_ = false;
   REFERENCE_TIME frameTime_ = 400000;
   int64_t lastPts_ = AV_NOPTS_VALUE;  // of the previous picture, in the stream's time base

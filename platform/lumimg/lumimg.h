@@ -22,11 +22,32 @@ void LumPackPlanesToPacked(const std::uint8_t* y, int yStride,
                            const std::uint8_t* v, int vStride,
                            std::uint8_t* dst, int rowBytes, int dstStride, int height);
 
+// The colour of a YUV picture: its range (studio 16..235 or full 0..255)
+// and the luma weights of its matrix (BT.601: 0.299, 0.114; BT.709: 0.2126,
+// 0.0722).
+struct LumYuvColour {
+  bool fullRange = false;
+  double kr = 0.299, kb = 0.114;
+};
+inline constexpr LumYuvColour kLumStudioBt601{};
+
+// An affine map that takes a pixel of one colour to another, in fixed point
+// with kLumColourShift fraction bits: Y' = y0 + yy Y + yu U + yv V,
+// U' = u0 + uu U + uv V, V' = v0 + vu U + vv V.
+inline constexpr int kLumColourShift = 14;
+struct LumColourMap {
+  int y0, yy, yu, yv;
+  int u0, uu, uv;
+  int v0, vu, vv;
+};
+LumColourMap LumMakeColourMap(const LumYuvColour& from, const LumYuvColour& to);
+
 // Packs planar 4:2:0 (chromaRowShift 1: a chroma row serves two luma rows)
-// or 4:2:2 (chromaRowShift 0) into packed 4:2:2 of an even width.
+// or 4:2:2 (chromaRowShift 0) into packed 4:2:2 of an even width. With
+// a colour map every pixel is converted on the way; without, copied.
 void LumPlanarToPacked422(const std::uint8_t* y, int yStride, const std::uint8_t* u, int uStride,
                           const std::uint8_t* v, int vStride, int chromaRowShift, std::uint8_t* dst,
-                          int dstStride, int width, int height);
+                          int dstStride, int width, int height, const LumColourMap* colour = nullptr);
 
 // Scales the crop window (cropX, cropY, cropW, cropH) of one plane to fill a
 // dstW x dstH destination. The factors are dstW / cropW and dstH / cropH as

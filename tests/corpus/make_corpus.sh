@@ -112,6 +112,12 @@ audio_kind ch8.mkv pcm_s16le 7.1 48000 "8-channel sound"
 audio_kind khz8.mkv pcm_s16le stereo 8000 "8 kHz sound"
 audio_kind khz96.mkv pcm_s16le stereo 96000 "96 kHz sound"
 
+# A phone's full-range picture (grey 128 and white 255 in full-range codes).
+ff -f lavfi -i "color=c=0x808080:size=160x240:rate=30" -f lavfi -i "color=c=0xffffff:size=160x240:rate=30" \
+   -f lavfi -i "$(tone)" -t 3 -filter_complex "[0][1]hstack,format=yuvj420p[v]" -map "[v]" -map 2:a \
+   -c:v libx264 -c:a aac full_range.mp4
+note full_range.mp4 ok "full-range colour (yuvj420p)"
+
 # The picture size changes in the middle of the stream.
 ff -f lavfi -i "$(pattern 320x240)" -f lavfi -i "$(tone)" -t 2 -c:v mpeg2video -c:a mp2 -f mpegts part_a.ts
 ff -f lavfi -i "$(pattern 640x360)" -f lavfi -i "$(tone)" -t 2 -c:v mpeg2video -c:a mp2 -f mpegts part_b.ts
