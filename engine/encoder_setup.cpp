@@ -109,6 +109,7 @@ void MakeOutputFilename() {
   EngineState& e = Engine();
   FrameState& f = Frame();
   const std::string out = f.GetOutputPath();
+  e.OutputNumber = -1;
   const auto srcSlash = e.SourcePath.rfind('/');
   const auto outSlash = out.rfind('/');
   if (srcSlash == std::string::npos || outSlash == std::string::npos) return;
@@ -117,7 +118,12 @@ void MakeOutputFilename() {
   if (const auto dot = name.rfind('.'); dot != std::string::npos) name.resize(dot);
   e.TitleName = name;
   // 2.
+  f.SetOutputPath(NumberedOutputName(out.substr(0, outSlash), AppSettings().fileNumber));
+  e.OutputNamedByUser = false;
+}
+
+std::string NumberedOutputName(const std::string& folder, int number) {
   char file[32];
-  std::snprintf(file, sizeof(file), AppSettings().formatMp4 ? "MAQ%05d.MP4" : "M4V%05d.MP4", AppSettings().fileNumber);
-  f.SetOutputPath(out.substr(0, outSlash + 1) + file);
+  std::snprintf(file, sizeof(file), AppSettings().formatMp4 ? "MAQ%05d.MP4" : "M4V%05d.MP4", number);
+  return folder + "/" + file;
 }

@@ -75,6 +75,16 @@ struct EngineState {
   int RecordStartSecond = 0;
   std::atomic<DWORD> RecordStartTick{0};
   int DeviceCode = 0;         // 0 PSP, 1 iPod
+  // The output path is a name the user chose (Save as, a name on the
+  // command line), not the device's numbered one; MakeOutputFilename
+  // clears it. A chosen name is asked about before it is overwritten; a
+  // numbered one is never overwritten: the next free number is taken.
+  bool OutputNamedByUser = false;
+  // Whether a chosen name raises the file number as well (the window's
+  // way; the batch converter's named outputs take no number).
+  bool NamedOutputTakesNumber = true;
+  // The number the current conversion took for its output, or -1.
+  int OutputNumber = -1;
   // What the finished progress line reports of the last conversion: the
   // output it wrote to (its last part; the stop names the next one) and
   // how long it ran until its stop (the line comes after the finished

@@ -18,7 +18,10 @@
 #include "engine/playback.h"
 #include "engine/recording_slots.h"
 #include "engine/sync_state.h"
+#include "platform/core/paths.h"
+#include "platform/registry/registry.h"
 #include "profiles/profile.h"
+#include "settings/file_number.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 #include "settings/translate.h"
@@ -190,10 +193,61 @@ void ShowIdleWindow() {
   }
 }
 
+// Said once a run: the store refused the file number, which is counted in
+// memory from then on so that no output of this run is written over.
+void TellNumberNotSaved() {
+  static bool told = false;
+  if (told) return;
+  told = true;
+  WriteLog("file_number cannot be saved");
+  ShowMessageDlg("The settings cannot be saved (" + RegistryFilePath() +
+                     "): video numbers are counted for this run only.",
+                 MsgKind::Warning, mbOK);
+}
+
+// "M4V12345.MP4" or "MAQ12345.MP4" (any case, any extension): a name of
+// the device's numbering, not one a user or a caller wrote.
+bool IsNumberedOutputName(const std::string& path) {
+  const std::string name = path.substr(path.rfind('/') + 1);
+  if (name.size() < 10 || name[8] != '.') return false;
+  if (strncasecmp(name.c_str(), "M4V", 3) != 0 && strncasecmp(name.c_str(), "MAQ", 3) != 0) return false;
+  return std::all_of(name.begin() + 3, name.begin() + 8, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The numbered name of output n in the folder and with the extension of path.
+std::string NumberedNameLike(const std::string& path, int n) {
+  const auto dot = path.rfind('.');
+  const auto slash = path.rfind('/');
+  const std::string ext = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? ".MP4" : path.substr(dot);
+  return WithExtension(NumberedOutputName(path.substr(0, slash), n), ext);
+}
+
+// An output name is in use when a file has it, or the second part of an
+// output of that name (its first part may have been moved away).
+bool OutputNameInUse(const std::string& path) {
+  const auto dot = path.rfind('.');
+  return PathExists(path) || PathExists(path.substr(0, dot) + " - 02" + path.substr(dot));
+}
+
+// Nothing was written under the number taken: it is free again.
+void GiveNumberBack() {
+  EngineState& e = Engine();
+  if (e.OutputNumber < 0 || Frame().CurrentPass == 2) return;
+  ReturnFileNumber(e.OutputNumber);
+  e.OutputNumber = -1;
+}
+
+// At the end of a conversion: when nothing stayed on disk under the number
+// taken (the folder was removed, nothing could be written), it is free.
+void FreeNumberWhenNothingKept() {
+  const int n = Engine().OutputNumber;
+  if (n >= 0 && !OutputNameInUse(NumberedNameLike(Frame().GetOutputPath(), n))) GiveNumberBack();
+}
+
+// A name the user chose raises the number too, as the window always has.
 void RaiseFileNumber() {
-  Settings& s = AppSettings();
-  ++s.fileNumber;
-  WriteSettingInt("OutputConfig", "file_number", s.fileNumber);
+  if (!Engine().NamedOutputTakesNumber) return;
+  if (!TakeFileNumber([](int) { return false; }).saved) TellNumberNotSaved();
 }
 }  // namespace
 
@@ -216,10 +270,15 @@ bool StartRecording() {
   if (std::string(ReadSettingText("OutputConfig\\LastOutput", "")).empty()) v.AskDefaultOutputFolder();
   WriteCodecPassHint();
   MatchOutputExtension();
+  if (f.CurrentPass != 2 && !TakeOutputNumber()) {
+    if (stateBefore == 2) Play();
+    return false;
+  }
   const int r = OpenOutput(true);
   // 6.-7.
   SetUpScaling();
   if (r != 0) {
+    GiveNumberBack();
     ResetRecordingFlags();
     if (stateBefore == 2) Play();
     return r >= 0;
@@ -308,13 +367,36 @@ void StopRecording() {
     f.CurrentPass = 1;
     WriteCodecPassHint();
   }
-  // 7.-10.
+  // 7.-10. A numbered output took its number when it began.
+  const bool numbered = Engine().OutputNumber >= 0;
+  FreeNumberWhenNothingKept();
   ShowIdleWindow();
   if (!aborting) {
-    RaiseFileNumber();
+    if (!numbered) RaiseFileNumber();
     View().ShowFinishedRecording();
   }
   Engine().FinishedOutputPath = f.GetOutputPath();
   MakeOutputFilename();
   WriteLog("AvgFramesBuffered=%.2f", GetEncoderCounters().queueAverage);
+}
+
+// A numbered output takes the next free number, atomically against other
+// programs taking numbers at the same time: never an existing file's name
+// (an earlier output, a source of the batch), never a number taken twice.
+bool TakeOutputNumber() {
+  FrameState& f = Frame();
+  EngineState& e = Engine();
+  const std::string path = f.GetOutputPath();
+  if (e.OutputNamedByUser || e.OutputNumber >= 0 || !IsNumberedOutputName(path)) return true;
+  const std::string folder = path.substr(0, path.rfind('/'));
+  const auto nameOf = [&](int n) { return NumberedNameLike(path, n); };
+  const TakenFileNumber taken = TakeFileNumber([&](int n) { return OutputNameInUse(nameOf(n)); });
+  if (taken.number < 0) {
+    ShowMessageDlg("Every video number from 00001 to 99999 is in use in " + folder + ".", MsgKind::Error, mbOK);
+    return false;
+  }
+  if (!taken.saved) TellNumberNotSaved();
+  e.OutputNumber = taken.number;
+  f.SetOutputPath(nameOf(taken.number));
+  return true;
 }

@@ -23,6 +23,17 @@ void LoadEncoderParameters();
 // "MAQ%05d.MP4" with the file number, in the output folder).
 void MakeOutputFilename();
 
+// Gives a numbered output (the name MakeOutputFilename made) the next free
+// number, atomically against other programs doing the same: never the
+// name of an existing file, never a number taken twice. Nothing to do for
+// a name the user chose, or once the number is taken; false, after telling
+// the user, when no number is free. The conversion start calls it.
+bool TakeOutputNumber();
+
+// The device's name for output number in folder: "M4V%05d.MP4", or
+// "MAQ%05d.MP4" for H.264.
+std::string NumberedOutputName(const std::string& folder, int number);
+
 // The banner: 4 ready with the title length, 5 recording, else "Video Panel".
 void ShowGuide(int code);
 

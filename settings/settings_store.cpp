@@ -107,3 +107,11 @@ LONG WriteSettingText(const char* group, const char* name, const char* text) {
 }
 
 LONG DeleteSettingKey(const char* path) { return RegDeleteKeyA(HKEY_CURRENT_USER, FullPath(path).c_str()); }
+
+LONG UpdateSettingText(const char* group, const char* name,
+                       const std::function<std::string(const std::string&)>& update) {
+  std::string path = FullPath(group);
+  if (path.back() != '\\') path += '\\';
+  path += name ? name : "";
+  return RegUpdateValueA(HKEY_CURRENT_USER, path.c_str(), update);
+}

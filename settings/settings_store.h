@@ -2,6 +2,9 @@
 // The settings store: every setting is a key below the product root whose
 // default value holds the setting as text. Reads take the whole path
 // ("OutputConfig\\Width") and a default; writes take group and name apart.
+#include <functional>
+#include <string>
+
 #include "platform/core/win_types.h"
 
 // "Software\Corvane\Corvane Video Converter\" (with the trailing backslash).
@@ -18,3 +21,9 @@ LONG WriteSettingInt(const char* group, const char* name, int value);
 LONG WriteSettingReal(const char* group, const char* name, double value);
 LONG WriteSettingText(const char* group, const char* name, const char* text);
 LONG DeleteSettingKey(const char* path);
+
+// Reads the setting group\\name and writes what update makes of its text,
+// with no other program or thread changing it in between (see
+// RegUpdateValueA). The result is the registry status of the write.
+LONG UpdateSettingText(const char* group, const char* name,
+                       const std::function<std::string(const std::string&)>& update);

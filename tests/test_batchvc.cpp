@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -402,5 +403,75 @@ TEST_F(Batchvc, WindowsMediaTakesItsSoundFromItsAudioFormat) {
   EXPECT_EQ(p.audio.sampleRate, 44100) << "\"128 kbps, 44 kHz, stereo 1-pass CBR\"";
   EXPECT_EQ(p.audio.channels, 2);
   EXPECT_GT(p.audio.decodedSamples, 44100);
+}
+// Ten conversions started at once into one folder take ten numbers: no
+// output is written over, each is whole.
+TEST_F(Batchvc, ParallelRunsTakeDistinctNumbers) {
+  Clip(FixtureKind::kH264AacMp4, 1.0, "clip.mp4");
+  const int devNull = open("/dev/null", O_WRONLY);
+  std::vector<pid_t> runs;
+  for (int i = 0; i < 10; ++i)
+    runs.push_back(Spawn({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "clip.mp4"}, devNull));
+  close(devNull);
+  for (const pid_t pid : runs) EXPECT_EQ(Wait(pid), 0);
+  for (int n = 20001; n <= 20010; ++n) ExpectPspFile(dir_.file("out/M4V" + std::to_string(n) + ".MP4"), "mpeg4", 1.0);
+  EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 0), 20011);
+}
+
+// The number that would name a file already there (here the batch's own
+// second source) is passed over: no source is written over before it is read.
+TEST_F(Batchvc, AnOutputNeverTakesTheNameOfAnExistingFile) {
+  Clip(FixtureKind::kH264AacMp4, 1.0, "first.mp4");
+  fs::create_directories(dir_.file("stick"));
+  Clip(FixtureKind::kH264AacMp4, 2.0, "stick/M4V20001.MP4");
+  const std::string second = ReadFileBytes(dir_.file("stick/M4V20001.MP4"));
+  const BatchRun r =
+      Run({"--yes", "--profile", "PSP MPEG-4 320x240", "--output-folder", "stick", "first.mp4", "stick/M4V20001.MP4"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Converted 2 of 2"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadFileBytes(dir_.file("stick/M4V20001.MP4")), second);
+  ExpectPspFile(dir_.file("stick/M4V20002.MP4"), "mpeg4", 1.0);
+  ExpectPspFile(dir_.file("stick/M4V20003.MP4"), "mpeg4", 2.0);
+  EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 0), 20004);
+}
+
+// Settings that cannot be written: said once, and the numbers go on in
+// memory; the next run passes over what the last one wrote.
+TEST_F(Batchvc, NumbersGoOnWhenTheSettingsCannotBeSaved) {
+  Clip(FixtureKind::kH264AacMp4, 1.0, "a.mp4");
+  Clip(FixtureKind::kH264AacMp4, 1.0, "b.mp4");
+  WriteSettingInt("OutputConfig", "file_number", 20001);
+  const std::string settings = dir_.file("home/.config/Corvane/registry.reg");
+  ASSERT_EQ(chmod(settings.c_str(), 0444), 0);
+  BatchRun r = Run({"--yes", "--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "a.mp4", "b.mp4"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const auto said = [](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = text.find("cannot be saved"); at != std::string::npos; at = text.find("cannot be saved", at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(said(r.err), 1u) << r.err;
+  ExpectPspFile(dir_.file("out/M4V20001.MP4"), "mpeg4", 1.0);
+  ExpectPspFile(dir_.file("out/M4V20002.MP4"), "mpeg4", 1.0);
+  const std::string kept = ReadFileBytes(dir_.file("out/M4V20001.MP4"));
+  r = Run({"--yes", "--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "b.mp4"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFileBytes(dir_.file("out/M4V20001.MP4")), kept) << "not written over";
+  ExpectPspFile(dir_.file("out/M4V20003.MP4"), "mpeg4", 1.0);
+  chmod(settings.c_str(), 0644);
+}
+
+// The device counts in five digits: after 99999 comes 00001.
+TEST_F(Batchvc, NumbersWrapAfterFiveDigits) {
+  Clip(FixtureKind::kH264AacMp4, 1.0, "clip.mp4");
+  fs::create_directories(dir_.file("out"));
+  WriteFileBytes(dir_.file("out/M4V99999.MP4"), "older");
+  WriteFileBytes(dir_.file("out/M4V00001.MP4"), "older");
+  WriteSettingInt("OutputConfig", "file_number", 99999);
+  const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "clip.mp4"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  ExpectPspFile(dir_.file("out/M4V00002.MP4"), "mpeg4", 1.0);
+  EXPECT_EQ(ReadFileBytes(dir_.file("out/M4V99999.MP4")), "older");
+  EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 0), 3);
 }
 }  // namespace

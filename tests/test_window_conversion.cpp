@@ -294,6 +294,22 @@ class WindowConversionTest : public QObject {
     QVERIFY(box->texts.empty());
   }
 
+  // Another program (a batch running beside the window) wrote the number
+  // the window shows: Convert takes the next free one, writing nothing over
+  // and asking nothing.
+  void ConvertPassesOverANumberAlreadyWritten() {
+    OpenFromStart(Clip("six"));
+    QCOMPARE(Frame().GetOutputPath(), outDir + "/M4V20001.MP4");
+    WriteFileBytes(outDir + "/M4V20001.MP4", "written by another program");
+    QTest::mouseClick(form->StartRecordingButton, Qt::LeftButton);
+    QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == 1; }, 120000));
+    QVERIFY(box->texts.empty());
+    QCOMPARE(ReadFileBytes(outDir + "/M4V20001.MP4"), std::string("written by another program"));
+    ExpectPspOutput(outDir + "/M4V20002.MP4", 6.0);
+    QCOMPARE(ReadSettingInt("OutputConfig\\file_number", 0), 20003);
+    QCOMPARE(Frame().GetOutputPath(), outDir + "/M4V20003.MP4");
+  }
+
   void ConvertWhileRecordingAsksNoKeepsItRunningYesStopsIt() {
     OpenFromStart(Clip("long"));
     form->StartRecordingButton->click();

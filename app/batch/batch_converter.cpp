@@ -23,6 +23,7 @@
 #include "platform/core/paths.h"
 #include "platform/sysinfo/environment_checks.h"
 #include "profiles/profile.h"
+#include "settings/file_number.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 #include "settings/translate.h"
@@ -117,11 +118,6 @@ void RemoveOutputs(const std::vector<std::string>& outputs, fs::file_time_type s
   }
 }
 
-void StoreFileNumber(int number) {
-  AppSettings().fileNumber = number;
-  WriteSettingInt("OutputConfig", "file_number", number);
-}
-
 int FindProfileByName(const std::vector<CProfile>& list, const std::string& name) {
   const int exact = FindProfile(list, name);
   if (exact >= 0) return exact;
@@ -168,7 +164,7 @@ class BatchRun {
   bool OpenSource(const std::string& source);
   void SetRange(const std::string& source, bool* ok);
   FileOutcome Finish(const std::string& source, const std::string& output, const HostRun& run, bool stopped,
-                     bool stoppedInFirstPass, int numberBefore, fs::file_time_type since, double wall);
+                     bool stoppedInFirstPass, int number, fs::file_time_type since, double wall);
   void MakeMissingThumbnails(const std::vector<std::string>& outputs, fs::file_time_type since);
   void Fail(const std::string& source, const std::string& why) { console_.Error(source + ": " + why); }
 
@@ -187,6 +183,8 @@ bool BatchRun::Start() {
   LoadSettings();
   // Nothing to watch while a batch runs: the screen saver is left alone.
   AppSettings().disableScreensaver = 0;
+  // A name given with --output takes no number from the device's scheme.
+  Engine().NamedOutputTakesNumber = false;
   // A first run (no profile used yet) converts for the PSP; later runs take
   // the profile used last, in the window or here.
   const std::string stored = ReadSettingText("OutputConfig\\last_profile", "");
@@ -257,14 +255,17 @@ FileOutcome BatchRun::ConvertFile(const std::string& source) {
   if (!OpenSource(source)) return outcome;
   FitProfileToSource();
   FrameState& f = Frame();
-  if (!options_.output.empty()) f.SetOutputPath(options_.output);
-  else MakeOutputFilename();
-  const std::string output = WithFormatExtension(f.GetOutputPath(), f.OutputFormat);
-  f.SetOutputPath(output);
+  if (!options_.output.empty()) {
+    f.SetOutputPath(options_.output);
+    Engine().OutputNamedByUser = true;
+  } else {
+    MakeOutputFilename();
+  }
+  f.SetOutputPath(WithFormatExtension(f.GetOutputPath(), f.OutputFormat));
   // Writing over the file being read would destroy the source.
   std::error_code ec;
-  if (fs::equivalent(source, output, ec)) {
-    Fail(source, "the output " + output + " is the source itself; choose another output folder or name");
+  if (fs::equivalent(source, f.GetOutputPath(), ec)) {
+    Fail(source, "the output " + f.GetOutputPath() + " is the source itself; choose another output folder or name");
     return outcome;
   }
   if (options_.title) Engine().TitleName = *options_.title;
@@ -273,9 +274,15 @@ FileOutcome BatchRun::ConvertFile(const std::string& source) {
   if (!rangeOk) return outcome;
   f.PassCount = options_.passes ? options_.passes : std::clamp(AppSettings().nPass, 1, 2);
   f.CurrentPass = 1;
+  // The number is taken now, so that the name printed is the one written.
+  if (!TakeOutputNumber()) {
+    Fail(source, Joined(dialogs_.TakeMessages()));
+    return outcome;
+  }
+  const std::string output = f.GetOutputPath();
+  const int number = Engine().OutputNumber;
 
   console_.Info(source + " -> " + output);
-  const int numberBefore = AppSettings().fileNumber;
   const fs::file_time_type since = fs::file_time_type::clock::now();
   const Clock::time_point began = Clock::now();
   bool stopped = false, stoppedInFirstPass = false;
@@ -296,17 +303,18 @@ FileOutcome BatchRun::ConvertFile(const std::string& source) {
       kStallSeconds);
   host_->onProgress = {};
   console_.EndProgress();
-  return Finish(source, output, run, stopped, stoppedInFirstPass, numberBefore, since, SecondsSince(began));
+  return Finish(source, output, run, stopped, stoppedInFirstPass, number, since, SecondsSince(began));
 }
 
 FileOutcome BatchRun::Finish(const std::string& source, const std::string& output, const HostRun& run, bool stopped,
-                             bool stoppedInFirstPass, int numberBefore, fs::file_time_type since, double wall) {
+                             bool stoppedInFirstPass, int number, fs::file_time_type since, double wall) {
   FileOutcome outcome;
   outcome.stopped = stopped;
   outcome.wallSeconds = wall;
   const std::string said = Joined(dialogs_.TakeMessages());
   const bool started = run.finished || run.stalled || run.writeFailed;
   if (!started) {
+    if (number >= 0) ReturnFileNumber(number);
     Fail(source, "not converted: " + (said.empty() ? std::string("the conversion did not start") : said));
     return outcome;
   }
@@ -321,7 +329,7 @@ FileOutcome BatchRun::Finish(const std::string& source, const std::string& outpu
   // output: it goes, and its number is free again.
   if (frames == 0 || stoppedInFirstPass) {
     RemoveOutputs(outputs, since);
-    StoreFileNumber(numberBefore);
+    if (number >= 0) ReturnFileNumber(number);
     outcome.videoSeconds = 0;
     if (stoppedInFirstPass) Fail(source, "stopped in the first of two passes; " + output + " removed");
     else if (stopped) Fail(source, "stopped before anything was written; " + output + " removed");
@@ -330,8 +338,6 @@ FileOutcome BatchRun::Finish(const std::string& source, const std::string& outpu
   }
   MakeMissingThumbnails(outputs, since);
   if (kept_) kept_->push_back(outputs.front());
-  // A name given with --output takes no number from the device's scheme.
-  if (!options_.output.empty()) StoreFileNumber(numberBefore);
   std::string names = outputs.front();
   for (size_t i = 1; i < outputs.size(); ++i) names += ", " + outputs[i];
   const std::string kept = names + " is playable up to " + TimeText(outcome.videoSeconds);

@@ -17,6 +17,7 @@
 #include "app/window/shell_open.h"
 #include "app/window/value_list_editor.h"
 #include "encode/encoder_params.h"
+#include "engine/engine_state.h"
 #include "profiles/wm_codec_info.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
@@ -245,5 +246,6 @@ void TLumivaultForm::menu_SetOutputPathClick() {
   QString path = AskSaveFileName(this, Frame().GetOutputPath(), SaveAsFilter(Frame().OutputFormat));
   if (path.isEmpty()) return;
   Frame().SetOutputPath(S(path));
+  Engine().OutputNamedByUser = true;
   WriteSettingText(kGroup, "LastOutput", Frame().GetOutputPath().c_str());
 }

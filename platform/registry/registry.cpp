@@ -325,6 +325,28 @@ LONG RegSetValueA(HKEY key, const char* subKey, DWORD type, const char* data, DW
   return SetValue(path, "", REG_SZ, data);
 }
 
+LONG RegUpdateValueA(HKEY key, const char* subKey, const std::function<std::string(const std::string&)>& update) {
+  const RegKeyHandle* base;
+  std::string path;
+  if (!SubPath(key, subKey, &base, &path)) return ERROR_INVALID_PARAMETER;
+  if (base->machine) return ERROR_ACCESS_DENIED;
+  if (path.empty()) return ERROR_INVALID_PARAMETER;
+  return WithTree(true, [&](RegTree& tree, bool* changed) {
+    const RegValue* old = FindValue(tree, path, "");
+    const std::string current = old && IsText(old->type) ? old->data : std::string();
+    RegEdit e;
+    e.kind = RegEdit::SetValue;
+    e.keyPath = path;
+    e.value.type = REG_SZ;
+    e.value.data = update(current);
+    if (!old || old->type != REG_SZ || old->data != e.value.data) {
+      ApplyRegEdit(tree, e);
+      *changed = true;
+    }
+    return ERROR_SUCCESS;
+  });
+}
+
 LONG RegQueryValueA(HKEY key, const char* subKey, char* data, LONG* length) {
   const RegKeyHandle* base;
   std::string path;

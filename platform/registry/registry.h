@@ -4,6 +4,7 @@
 // HKEY_LOCAL_MACHINE is read-only and answered from the Linux machine.
 // Key and value names compare without regard to case, as on Windows.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/core/win_types.h"
@@ -42,6 +43,14 @@ LONG RegSetValueA(HKEY key, const char* subKey, DWORD type, const char* data, DW
 // terminator included). ERROR_MORE_DATA, with *length set to the size
 // needed, when it does not fit. data may be null to ask for the size.
 LONG RegQueryValueA(HKEY key, const char* subKey, char* data, LONG* length);
+
+// Reads the default value of subKey (created when missing) and sets it to
+// what update makes of it, with the store locked against every other
+// process and thread meanwhile, so that nothing changes it in between.
+// update gets the current text (empty when there is none) and must not call
+// the registry itself. Returns the status of the write (ERROR_SUCCESS also
+// when the value stays the same).
+LONG RegUpdateValueA(HKEY key, const char* subKey, const std::function<std::string(const std::string&)>& update);
 
 // Named values; a null or empty name is the default value.
 LONG RegSetValueExA(HKEY key, const char* name, DWORD reserved, DWORD type, const BYTE* data,
