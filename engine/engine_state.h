@@ -85,6 +85,11 @@ struct EngineState {
   bool NamedOutputTakesNumber = true;
   // The number the current conversion took for its output, or -1.
   int OutputNumber = -1;
+  // What the conversion was asked for and what its output holds, in
+  // seconds of source, and whether it ended because the source did.
+  double AskedSeconds = 0.0;
+  double ConvertedSeconds = 0.0;
+  bool SourceEnded = false;
   // What the finished progress line reports of the last conversion: the
   // output it wrote to (its last part; the stop names the next one) and
   // how long it ran until its stop (the line comes after the finished

@@ -24,6 +24,7 @@ void OnComplete() {
   v.RunTimerStep();
   if (!Frame().IsRecording) return;
   if (Frame().CurrentPass == 2 && v.PositionHigh() > v.PositionLow() + 2) return;
+  Engine().SourceEnded = true;
   StopRecording();
   PostMessage(Engine().hMainFrame, WM_RECORD_PROGRESS, 0, -1);
 }

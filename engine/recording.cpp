@@ -296,7 +296,12 @@ bool StartRecording() {
   // preview slips into the conversion and none of its start is lost.
   e.RecordStartSecond = v.PositionLow();
   // A stop point at the end of the title means the whole rest of the file.
-  SetRangeLength(f.RecordEndSec < v.PositionMax() ? f.RecordEndSec - e.RecordStartSecond : 0);
+  const int rangeLength = f.RecordEndSec < v.PositionMax() ? f.RecordEndSec - e.RecordStartSecond : 0;
+  SetRangeLength(rangeLength);
+  if (f.CurrentPass != 2) {
+    e.AskedSeconds = rangeLength > 0 ? rangeLength : std::max(f.TitleLength - e.RecordStartSecond, 0.0);
+    e.SourceEnded = false;
+  }
   if (Graph().pBasicAudio) SetVolume(-10000);
   HaltForStartSeek();
   // The sound the preview left in the buffer belongs to another stretch of
@@ -344,9 +349,11 @@ void StopRecording() {
     // released finds the conversion over when it takes the lock again.
     CritSecLock lock(CaptureLock());
     FlushOwedAudio();
+    Engine().ConvertedSeconds = 0;
     if (!Engine().bRecordingFirstSample) {
       const SyncState& sync = Sync();
       passEnd = static_cast<int>(std::lround(sync.RecordStartPosition + sync.LastVideoTime - sync.SampleStartTime));
+      Engine().ConvertedSeconds = sync.ExpectedSampleTime - sync.SampleStartTime;
     }
     ResetRecordingFlags();
   }
@@ -399,4 +406,11 @@ bool TakeOutputNumber() {
   e.OutputNumber = taken.number;
   f.SetOutputPath(nameOf(taken.number));
   return true;
+}
+
+std::string EndedEarlyText() {
+  const EngineState& e = Engine();
+  if (!e.SourceEnded || Frame().ManualStop || e.LastConversionAborted || e.ConvertedSeconds >= e.AskedSeconds - 1.0)
+    return "";
+  return "converted " + TimeText(e.ConvertedSeconds) + " of " + TimeText(e.AskedSeconds) + ": the source ended early";
 }

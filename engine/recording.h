@@ -13,6 +13,12 @@ void StopRecording();
 // written): no second pass, no finished notice, the file number stays.
 void AbortRecording();
 
+// The source ended more than a second before the range asked for (an
+// unfinished download, a damaged stretch): "converted 0:01:16 of 0:02:00:
+// the source ended early". Empty when the last conversion was whole (or was
+// stopped on purpose).
+std::string EndedEarlyText();
+
 // Drains the graph's event queue (on WM_GRAPHNOTIFY).
 int HandleGraphEvents();
 int OnGraphEvent(long code, long param1, long param2);

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -128,6 +129,12 @@ class Batchvc : public ::testing::Test {
   // Runs batchvc with standard error on a pipe, sends SIGINT once the first
   // progress line is there, and collects what it said.
   BatchRun InterruptAtFirstProgress(const std::vector<std::string>& args) {
+    return AtFirstProgress(args, [](pid_t pid) { kill(pid, SIGINT); });
+  }
+
+  // Runs batchvc with standard error on a pipe, does what the test says
+  // once the first progress line is there, and collects what it said.
+  BatchRun AtFirstProgress(const std::vector<std::string>& args, const std::function<void(pid_t)>& action) {
     BatchRun r;
     int fds[2];
     if (pipe(fds) != 0) {
@@ -147,7 +154,7 @@ class Batchvc : public ::testing::Test {
     }
     EXPECT_NE(r.err.find("Recorded"), std::string::npos) << r.err;
     if (pid > 0) {
-      kill(pid, SIGINT);
+      action(pid);
       r.status = Wait(pid);
     }
     for (ssize_t n; (n = read(fds[0], buf, sizeof(buf))) > 0;) r.err.append(buf, static_cast<size_t>(n));
@@ -473,5 +480,21 @@ TEST_F(Batchvc, NumbersWrapAfterFiveDigits) {
   ExpectPspFile(dir_.file("out/M4V00002.MP4"), "mpeg4", 1.0);
   EXPECT_EQ(ReadFileBytes(dir_.file("out/M4V99999.MP4")), "older");
   EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 0), 3);
+}
+// A download that had not finished: the file ends while it is read. What
+// was converted is kept, and the file counts as failed.
+TEST_F(Batchvc, ASourceThatEndsEarlyIsNotCalledConverted) {
+  const std::string src = Clip(FixtureKind::kH264AacMp4, 60.0, "download.mp4");
+  const auto size = fs::file_size(src);
+  const BatchRun r = AtFirstProgress({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "download.mp4"},
+                                     [&](pid_t) { fs::resize_file(src, size / 3); });
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find(" of 0:01:00: the source ended early"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("Converted download.mp4"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Converted 0 of 1"), std::string::npos) << r.out;
+  const MediaProbe p = ProbeMedia(dir_.file("out/M4V20001.MP4"));
+  ASSERT_TRUE(p.opened && p.hasVideo && p.hasAudio);
+  EXPECT_LT(p.video.durationSec, 50.0);
+  EXPECT_EQ(p.video.decodeErrors, 0);
 }
 }  // namespace

@@ -310,6 +310,21 @@ class WindowConversionTest : public QObject {
     QCOMPARE(Frame().GetOutputPath(), outDir + "/M4V20003.MP4");
   }
 
+  // The file ends while it is converted (a download that had not finished):
+  // the notice says what was converted instead of "Conversion Completed".
+  void ASourceThatEndsEarlyIsNotCalledCompleted() {
+    const std::string copy = outDir + "/download.mp4";
+    std::filesystem::copy_file(Clip("long"), copy);
+    OpenFromStart(copy);
+    QTest::mouseClick(form->StartRecordingButton, Qt::LeftButton);
+    QVERIFY(WaitForProgress(1.0));
+    std::filesystem::resize_file(copy, std::filesystem::file_size(copy) / 3);
+    QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == 1; }, 120000));
+    const QString said = form->FinishedRecording->Label0->text();
+    QVERIFY2(QRegularExpression(R"(^Converted 0:00:\d\d of 0:00:30: the source ended early$)").match(said).hasMatch(),
+             qPrintable(said));
+  }
+
   void ConvertWhileRecordingAsksNoKeepsItRunningYesStopsIt() {
     OpenFromStart(Clip("long"));
     form->StartRecordingButton->click();

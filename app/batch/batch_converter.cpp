@@ -347,6 +347,8 @@ FileOutcome BatchRun::Finish(const std::string& source, const std::string& outpu
     Fail(source, "the source delivered no picture for " + std::to_string(kStallSeconds) + " s: " + kept);
   } else if (run.writeFailed) {
     Fail(source, (said.empty() ? std::string("the output could not be written") : said) + ": " + kept);
+  } else if (const std::string early = EndedEarlyText(); !early.empty()) {
+    Fail(source, early + ": " + kept);
   } else {
     outcome.converted = true;
     char speed[32];

@@ -102,8 +102,8 @@ HostRun HeadlessHost::Convert(const std::function<bool()>& stopRequested, int st
     }
     if (stopRequested && stopRequested()) {
       WriteLog("Manually stop recording");
-      StopRecording();
       Frame().ManualStop = true;
+      StopRecording();
     }
   }
   window_.Dispatch();

@@ -40,8 +40,10 @@ void AskToStop() {
     return;
   }
   WriteLog("Manually stop recording");
-  StopRecording();
+  // Set first: the stop tells a conversion the user ended from one the
+  // source ended.
   f.ManualStop = true;
+  StopRecording();
 }
 
 // The thumbnail of the output from the picture in hand, once the

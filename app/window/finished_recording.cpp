@@ -8,6 +8,7 @@
 #include "app/core/frame_state.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/shell_open.h"
+#include "engine/recording.h"
 #include "platform/sysinfo/environment_checks.h"
 #include "settings/settings.h"
 
@@ -21,6 +22,7 @@ TFinishedRecording::TFinishedRecording(QWidget* parent) : QDialog(parent) {
   big.setPointSize(big.pointSize() + 3);
   big.setBold(true);
   Label0->setFont(big);
+  Label0->setWordWrap(true);
   Label1 = new QLabel(this);
   Label1->setObjectName("Label1");
   label_OutputPath = new QLabel(this);
@@ -68,7 +70,10 @@ void TFinishedRecording::FormShow() {
   // An unattended job ends with the machine switched off before anything else.
   if (AppSettings().shutdownWhenDone) ShutDownComputer();
   label_OutputPath->setText(QString::fromStdString(Frame().GetOutputPath()));
-  Label0->setText("Conversion Completed");
+  // A source that ended before the range did is not a completed conversion.
+  QString early = QString::fromStdString(EndedEarlyText());
+  if (!early.isEmpty()) early[0] = early[0].toUpper();
+  Label0->setText(early.isEmpty() ? QString("Conversion Completed") : early);
   Label1->setText("Output file location:");
   label_NextStep->setText(
       "Next step: Connect PSP to your computer using a USB cable. And then click \"Transfer to PSP\" button.");
