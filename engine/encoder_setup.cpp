@@ -116,7 +116,7 @@ void MakeOutputFilename() {
   // 1. The title name: the source's file name without its extension.
   std::string name = e.SourcePath.substr(srcSlash + 1);
   if (const auto dot = name.rfind('.'); dot != std::string::npos) name.resize(dot);
-  e.TitleName = name;
+  e.TitleName = ShownText(name);
   // 2.
   f.SetOutputPath(NumberedOutputName(out.substr(0, outSlash), AppSettings().fileNumber));
   e.OutputNamedByUser = false;

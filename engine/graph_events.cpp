@@ -26,7 +26,8 @@ void OnComplete() {
   if (Frame().CurrentPass == 2 && v.PositionHigh() > v.PositionLow() + 2) return;
   Engine().SourceEnded = true;
   StopRecording();
-  PostMessage(Engine().hMainFrame, WM_RECORD_PROGRESS, 0, -1);
+  // The end of the first of two passes starts the second: not finished yet.
+  if (!Frame().IsRecording) PostMessage(Engine().hMainFrame, WM_RECORD_PROGRESS, 0, -1);
 }
 }  // namespace
 

@@ -497,4 +497,53 @@ TEST_F(Batchvc, ASourceThatEndsEarlyIsNotCalledConverted) {
   EXPECT_LT(p.video.durationSec, 50.0);
   EXPECT_EQ(p.video.decodeErrors, 0);
 }
+// A file name that is not UTF-8 (written under another encoding) opens by
+// its bytes; its title reads as Latin-1.
+TEST_F(Batchvc, ANameInAnotherEncodingOpensByItsBytes) {
+  const std::string name = "caf\xe9.mp4";
+  Clip(FixtureKind::kH264AacMp4, 1.0, name);
+  const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", name});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectPspFile(dir_.file("out/M4V20001.MP4"), "mpeg4", 1.0);
+  std::string title;
+  ASSERT_TRUE(ReadUsmtTitle(dir_.file("out/M4V20001.MP4"), &title));
+  EXPECT_EQ(title, "caf\xe9") << "ASCII and Latin-1 characters of the title";
+}
+
+// -o with a folder means that folder, and a run without a folder writes
+// where the last one did.
+TEST_F(Batchvc, OutputsGoWhereTheLastOnesWent) {
+  Clip(FixtureKind::kH264AacMp4, 1.0, "clip.mp4");
+  fs::create_directories(dir_.file("psp"));
+  BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "-o", "psp", "clip.mp4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectPspFile(dir_.file("psp/M4V20001.MP4"), "mpeg4", 1.0);
+  EXPECT_FALSE(fs::exists(dir_.file("psp.mp4")));
+  r = Run({"--profile", "PSP MPEG-4 320x240", "clip.mp4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectPspFile(dir_.file("psp/M4V20002.MP4"), "mpeg4", 1.0);
+}
+
+// Two passes report the first pass, then the second, never back again.
+TEST_F(Batchvc, PassesAreReportedInOrder) {
+  Clip(FixtureKind::kH264AacMp4, 6.0, "clip.mp4");
+  const BatchRun r = Run({"--passes", "2", "--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "clip.mp4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const size_t firstOfSecond = r.err.find("[Pass 2 of 2]");
+  ASSERT_NE(firstOfSecond, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("[Pass 1 of 2]", firstOfSecond), std::string::npos) << r.err;
+  EXPECT_LT(r.err.find("[Pass 1 of 2]"), firstOfSecond) << r.err;
+}
+// A logout (the terminal hung up) finishes the output as Ctrl-C does.
+TEST_F(Batchvc, AHangUpFinishesTheOutputPlayable) {
+  Clip(FixtureKind::kH264AacMp4, 60.0, "long.mp4");
+  const BatchRun r = AtFirstProgress({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "long.mp4"},
+                                     [](pid_t pid) { kill(pid, SIGHUP); });
+  EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_NE(r.err.find("playable up to"), std::string::npos) << r.err;
+  const MediaProbe p = ProbeMedia(dir_.file("out/M4V20001.MP4"));
+  ASSERT_TRUE(p.opened && p.hasVideo && p.hasAudio);
+  EXPECT_EQ(p.video.decodeErrors, 0);
+  EXPECT_GE(p.video.durationSec, 1.0);
+}
 }  // namespace

@@ -338,6 +338,8 @@ FileOutcome BatchRun::Finish(const std::string& source, const std::string& outpu
   }
   MakeMissingThumbnails(outputs, since);
   if (kept_) kept_->push_back(outputs.front());
+  // The next run without --output-folder writes beside this output.
+  WriteSettingText("OutputConfig", "LastOutput", Frame().GetOutputPath().c_str());
   std::string names = outputs.front();
   for (size_t i = 1; i < outputs.size(); ++i) names += ", " + outputs[i];
   const std::string kept = names + " is playable up to " + TimeText(outcome.videoSeconds);

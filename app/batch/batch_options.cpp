@@ -97,6 +97,11 @@ std::string CheckCombination(BatchOptions* o) {
       return o->files.size() == 1 ? "" : "--set-title needs one title and exactly one file";
     case BatchMode::Convert:
       if (o->files.empty()) return "no input file (batchvc --help tells how to use it)";
+      // An existing folder given as the output is where the outputs go.
+      if (!o->output.empty() && std::filesystem::is_directory(o->output) && o->outputFolder.empty()) {
+        o->outputFolder = o->output;
+        o->output.clear();
+      }
       if (!o->output.empty() && o->files.size() > 1) return "--output names the output of one input only";
       if (!o->output.empty() && !o->outputFolder.empty()) return "--output and --output-folder exclude each other";
       return "";
@@ -162,7 +167,8 @@ Options:
   -p, --profile NAME       output profile (default: the one used last)
       --output-folder DIR  where the outputs go (default: the folder of the
                            last output); created when missing
-  -o, --output FILE        the output of a single input (takes no file number)
+  -o, --output FILE        the output of a single input (takes no file number);
+                           an existing folder is taken as --output-folder
       --start TIME         start point in the source (default: its beginning)
       --duration TIME      length to convert (default: up to the end)
                            TIME is whole seconds or h:mm:ss

@@ -16,6 +16,8 @@ void InstallStopSignals() {
   sa.sa_flags = SA_RESETHAND;
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  // A logout hangs the terminal up: the output is finished as for Ctrl-C.
+  sigaction(SIGHUP, &sa, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 }
 

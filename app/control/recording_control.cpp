@@ -99,7 +99,8 @@ void FollowPosition() {
   if (f.RecordEndSec <= position && f.RecordEndSec < v.PositionMax()) {
     WriteLog("Endtime reached %d %d", whole, f.RecordEndSec);
     StopRecording();
-    PostMessage(Engine().hMainFrame, WM_RECORD_PROGRESS, 0, -1);
+    // The end of the first of two passes starts the second: not finished yet.
+    if (!f.IsRecording) PostMessage(Engine().hMainFrame, WM_RECORD_PROGRESS, 0, -1);
   }
 }
 
@@ -209,7 +210,9 @@ void OnRecordProgress(WPARAM wParam, LPARAM lParam) {
       elapsed = Engine().FinishedElapsedMs / 1000.0;
     }
   }
-  v.SetProgressStatus(FormatProgressLine(f.PassCount, f.CurrentPass, recorded, f.RecordLength, elapsed,
+  // The finished line is about the last pass; the pass counter is back at 1.
+  const int pass = lParam == -1 && !f.IsRecording ? f.PassCount : f.CurrentPass;
+  v.SetProgressStatus(FormatProgressLine(f.PassCount, pass, recorded, f.RecordLength, elapsed,
                                          FileSizeMiB(output), output));
   v.SetProgressBar(static_cast<int>(std::lround(recorded * 100 / f.RecordLength)));
 }

@@ -72,12 +72,19 @@ BSTR SysAllocString(const wchar_t* s) {
 }
 void SysFreeString(BSTR s) { std::free(s); }
 
+namespace {
+// Bytes 0x80 to 0xFF that are not UTF-8 become U+DC80 to U+DCFF.
+constexpr std::uint32_t kEscapedByte = 0xDC00;
+}  // namespace
+
 std::string WideToUtf8(const wchar_t* s) {
   std::string out;
   if (!s) return out;
   for (; *s; ++s) {
     auto c = static_cast<std::uint32_t>(*s);
-    if (c < 0x80) {
+    if (c >= kEscapedByte + 0x80 && c <= kEscapedByte + 0xFF) {
+      out += static_cast<char>(c - kEscapedByte);  // a byte that was not UTF-8, as it was
+    } else if (c < 0x80) {
       out += static_cast<char>(c);
     } else if (c < 0x800) {
       out += static_cast<char>(0xC0 | (c >> 6));
@@ -96,23 +103,52 @@ std::string WideToUtf8(const wchar_t* s) {
   return out;
 }
 
+namespace {
+// The code point of the UTF-8 sequence at s[i] and its length in bytes, or
+// length 0 when the bytes there are not well-formed UTF-8 (a stray or
+// missing continuation byte, an overlong form, a surrogate, beyond U+10FFFF).
+std::uint32_t DecodeUtf8(const std::string& s, std::size_t i, int* length) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  std::uint32_t cp;
+  int extra;
+  std::uint32_t least;
+  if (c < 0x80) { *length = 1; return c; }
+  if ((c >> 5) == 6) { cp = c & 0x1F; extra = 1; least = 0x80; }
+  else if ((c >> 4) == 14) { cp = c & 0x0F; extra = 2; least = 0x800; }
+  else if ((c >> 3) == 30) { cp = c & 0x07; extra = 3; least = 0x10000; }
+  else { *length = 0; return 0; }
+  for (int k = 1; k <= extra; ++k) {
+    if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) >> 6) != 2) { *length = 0; return 0; }
+    cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+  }
+  const bool valid = cp >= least && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+  *length = valid ? extra + 1 : 0;
+  return cp;
+}
+}  // namespace
+
 std::wstring Utf8ToWide(const std::string& s) {
   std::wstring out;
   for (std::size_t i = 0; i < s.size();) {
-    auto c = static_cast<unsigned char>(s[i]);
-    std::uint32_t cp;
-    int extra;
-    if (c < 0x80) { cp = c; extra = 0; }
-    else if ((c >> 5) == 6) { cp = c & 0x1F; extra = 1; }
-    else if ((c >> 4) == 14) { cp = c & 0x0F; extra = 2; }
-    else if ((c >> 3) == 30) { cp = c & 0x07; extra = 3; }
-    else { cp = 0xFFFD; extra = 0; }
-    ++i;
-    for (int k = 0; k < extra; ++k, ++i) {
-      if (i >= s.size() || (static_cast<unsigned char>(s[i]) >> 6) != 2) { cp = 0xFFFD; break; }
-      cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
+    int length = 0;
+    const std::uint32_t cp = DecodeUtf8(s, i, &length);
+    if (length == 0) {
+      // Linux names are bytes: one that is not UTF-8 travels as a lone
+      // surrogate and comes back as the same byte, so such a file still opens.
+      out += static_cast<wchar_t>(kEscapedByte + static_cast<unsigned char>(s[i]));
+      ++i;
+      continue;
     }
     out += static_cast<wchar_t>(cp);
+    i += static_cast<std::size_t>(length);
   }
   return out;
+}
+
+std::string ShownText(const std::string& s) {
+  std::wstring wide = Utf8ToWide(s);
+  for (wchar_t& c : wide)
+    if (static_cast<std::uint32_t>(c) >= kEscapedByte + 0x80 && static_cast<std::uint32_t>(c) <= kEscapedByte + 0xFF)
+      c = static_cast<wchar_t>(c - kEscapedByte);
+  return WideToUtf8(wide.c_str());
 }

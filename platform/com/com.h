@@ -102,8 +102,14 @@ BSTR SysAllocString(const wchar_t* s);
 void SysFreeString(BSTR s);
 
 // Wide <-> narrow for names; the program's ANSI code page is UTF-8 here.
+// Bytes that are not UTF-8 (a file name in another encoding) survive the
+// round trip: any byte string comes back as it went.
 std::string WideToUtf8(const wchar_t* s);
 std::wstring Utf8ToWide(const std::string& s);
+// s as UTF-8 text to show: well-formed UTF-8 stays as it is, any other byte
+// is read as the Latin-1 character of that value (the usual older encoding
+// of file names).
+std::string ShownText(const std::string& s);
 
 // A small owning interface pointer.
 template <class T>
