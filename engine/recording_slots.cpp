@@ -112,6 +112,9 @@ void RemoveLargeGap(double t1) {
   WriteLog("Large gap between video samples t1:%.5f expecting:%.5f  ActualFrameTime=%f", t1, s.ExpectedSampleTime,
            CaptureFrames().video.ActualFrameTime.load());
   const double snapped = std::round(t1 * Fps()) / Fps();
+  // The renderers would wait for the clock to reach the times after a
+  // jump forward (hours, in a broadcast capture): it jumps with them.
+  if (CMyClock* clock = EngineClock(); clock && t1 > s.ExpectedSampleTime) clock->Advance(t1 - s.ExpectedSampleTime);
   s.SampleStartTime = s.SampleStartTime + (snapped - s.ExpectedSampleTime);
   s.ExpectedSampleTime = snapped;
 }

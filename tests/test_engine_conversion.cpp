@@ -68,7 +68,11 @@ INSTANTIATE_TEST_SUITE_P(Kinds, EveryFixture,
                                            KindCase{FixtureKind::kAnamorphic576, "Anamorphic576"},
                                            KindCase{FixtureKind::kHd720, "Hd720"},
                                            KindCase{FixtureKind::kAc3Surround, "Surround51"},
-                                           KindCase{FixtureKind::kMonoAudio, "Mono"}),
+                                           KindCase{FixtureKind::kMonoAudio, "Mono"},
+                                           // Bare streams: no container, no times, no sound.
+                                           KindCase{FixtureKind::kRawH264, "BareH264"},
+                                           KindCase{FixtureKind::kRawMpeg2, "BareMpeg2"},
+                                           KindCase{FixtureKind::kRawHevc, "BareHevc"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The first picture of each second is white and carries a beep: in the
@@ -87,6 +91,39 @@ TEST_F(EngineConversion, FlashesStayWithTheirBeeps) {
     hi = std::max(hi, offset);
   }
   EXPECT_LE(hi - lo, 1 / kOutFps + 0.011) << "no drift: every offset in one window a frame wide";
+}
+
+// Flashes against beeps: every flash within one output frame of the beep
+// nearest to it, and as many of each as the source has.
+void ExpectFlashesWithBeeps(const std::string& out, size_t flashes, size_t beeps) {
+  const AvSignals s = MeasureAvSignals(out);
+  EXPECT_EQ(s.flashes.size(), flashes) << s.Describe();
+  EXPECT_EQ(s.beeps.size(), beeps) << s.Describe();
+  for (double offset : FlashOffsets(s)) EXPECT_LE(std::fabs(offset), 1 / kOutFps + 0.011) << s.Describe();
+}
+
+// A broadcast capture: the first program that has both pictures and sound
+// is converted (its flashes come with its beeps), not the larger pictures
+// of the second program with the surround sound of the third.
+TEST_F(EngineConversion, ACaptureOfSeveralProgramsConvertsTheFirstWithPicturesAndSound) {
+  const std::string out = Convert(Clip(FixtureKind::kTwoProgramTs, 6.0, {.flash = true}));
+  ExpectPspOutput(ProbeMedia(out), 6.0);
+  ExpectFlashesWithBeeps(out, 6, 6);
+}
+
+// The capture's clock jumps 20 hours six seconds in, sound and pictures
+// together: the jump is left out of the output, nothing waits for the
+// clock to get there, and the title is as long as the capture.
+TEST_F(EngineConversion, AClockJumpInACaptureNeitherStallsNorLengthensTheTitle) {
+  const std::string src = Clip(FixtureKind::kTwoProgramTs, 12.0, {.flash = true, .jumpAt = 6, .jumpSeconds = 72000});
+  ASSERT_TRUE(host_.OpenSource(src));
+  EXPECT_EQ(host_.positionMax, 12);
+  host_.MovePositionLow(0);
+  const HostRun run = host_.Convert();
+  EXPECT_TRUE(run.finished);
+  EXPECT_FALSE(run.stalled);
+  ExpectPspOutput(ProbeMedia(dir_.file("out/M4V20001.MP4")), 12.0);
+  ExpectFlashesWithBeeps(dir_.file("out/M4V20001.MP4"), 12, 12);
 }
 
 // A phone's full-range picture: grey 128 and white 255 in full-range codes

@@ -344,9 +344,11 @@ class DecoderFilter : public FilterBase {
     }
     if (f->pts == AV_NOPTS_VALUE) f->pts = f->best_effort_timestamp;
     // A picture without any time (the last one a decoder flushes from some
-    // MPEG streams) follows the one before it.
-    if (f->pts == AV_NOPTS_VALUE && lastPts_ != AV_NOPTS_VALUE)
-      f->pts = lastPts_ + std::max<int64_t>(av_rescale_q(frameTime_, kHns, timeBase_), 1);
+    // MPEG streams) follows the one before it; in a bare stream, which has
+    // no times at all, the first starts the stream.
+    if (f->pts == AV_NOPTS_VALUE)
+      f->pts = lastPts_ == AV_NOPTS_VALUE ? av_rescale_q(fileStart_, kHns, timeBase_)
+                                          : lastPts_ + std::max<int64_t>(av_rescale_q(frameTime_, kHns, timeBase_), 1);
     if (f->pts != AV_NOPTS_VALUE) lastPts_ = f->pts;
     if (av_buffersrc_add_frame_flags(src_ctx_, f, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
     DrainVideo();

@@ -11,6 +11,7 @@
 #include "app/core/diag_log.h"
 #include "platform/dshow/media_filters.h"
 #include "platform/dshow/packet_queue.h"
+#include "platform/dshow/source_streams.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -118,6 +119,10 @@ class FileSource : public FilterBase {
       return;
     }
     started_ = true;
+    if (IsBareStream(fmt_.get())) {
+      SeekBareStreamToStart(fmt_.get());
+      return;
+    }
     int64_t ts = av_rescale(start, 1, 10);
     // Formats without an index land after the target, often past its
     // key frame: start a second early; the decoder drops what comes before.
@@ -181,16 +186,15 @@ FilterBase* CreateFileSource(const std::wstring& path, HRESULT* phr) {
     *phr = VFW_E_INVALID_FILE_FORMAT;
     return nullptr;
   }
-  int video = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  int audio = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-  // Attached pictures (cover art) are not a video stream to play.
-  if (video >= 0 && (fmt->streams[video]->disposition & AV_DISPOSITION_ATTACHED_PIC)) video = -1;
-  if (video < 0 && audio < 0) {
+  const StreamChoice chosen = ChooseStreams(fmt.get());
+  if (chosen.video < 0 && chosen.audio < 0) {
     *phr = VFW_E_UNSUPPORTED_STREAM;
     return nullptr;
   }
+  EstimateBareStreamDuration(fmt.get(), chosen.video);
+  CorrectJumpedDuration(fmt.get());
   *phr = S_OK;
-  return new FileSource(std::move(fmt), video, audio);
+  return new FileSource(std::move(fmt), chosen.video, chosen.audio);
 }
 
 void SetSourceStart(FilterBase* source, REFERENCE_TIME t) { static_cast<FileSource*>(source)->SetStart(t); }

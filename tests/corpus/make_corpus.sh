@@ -112,6 +112,31 @@ audio_kind ch8.mkv pcm_s16le 7.1 48000 "8-channel sound"
 audio_kind khz8.mkv pcm_s16le stereo 8000 "8 kHz sound"
 audio_kind khz96.mkv pcm_s16le stereo 96000 "96 kHz sound"
 
+# Bare elementary streams: no container, no times.
+ff -f lavfi -i "$(pattern 320x240)" -t 3 -c:v libx264 -pix_fmt yuv420p bare.264
+note bare.264 ok "bare H.264 stream"
+ff -f lavfi -i "$(pattern 320x240)" -t 3 -c:v mpeg2video bare.m2v
+note bare.m2v ok "bare MPEG-2 stream"
+ff -f lavfi -i "$(pattern 320x240)" -t 3 -c:v libx265 -x265-params log-level=error -pix_fmt yuv420p bare.265
+note bare.265 ok "bare H.265 stream"
+
+# Broadcast captures: two programs and a data stream; a clock that jumps 20
+# hours; time stamps that wrap at 2^33.
+python3 -c "open('klv.bin', 'wb').write(bytes([6, 14, 43, 52, 1, 1, 1, 1, 0] * 200))"
+ff -f lavfi -i "$(pattern 320x240)" -f lavfi -i "$(tone)" -f lavfi -i "$(pattern 640x360)" \
+   -f lavfi -i "sine=frequency=880:sample_rate=48000" -f data -i klv.bin -t 4 \
+   -map 0:v -map 1:a -map 2:v -map 3:a -map 4:d -c:v mpeg2video -c:a mp2 -c:d copy \
+   -program title=One:st=0:st=1 -program title=Two:st=2:st=3:st=4 -f mpegts programs.ts
+note programs.ts ok "MPEG-TS with two programs and a data stream"
+ff -f lavfi -i "$(pattern 320x240)" -f lavfi -i "$(tone)" -t 3 -c:v mpeg2video -c:a mp2 -f mpegts jump_a.ts
+ff -f lavfi -i "$(pattern 320x240)" -f lavfi -i "$(tone)" -t 3 -c:v mpeg2video -c:a mp2 -output_ts_offset 72000 \
+   -f mpegts jump_b.ts
+cat jump_a.ts jump_b.ts > clock_jump.ts
+note clock_jump.ts ok "MPEG-TS whose clock jumps 20 hours"
+ff -f lavfi -i "$(pattern 320x240)" -f lavfi -i "$(tone)" -t 6 -c:v mpeg2video -c:a mp2 -output_ts_offset 95440 \
+   -f mpegts pts_wrap.ts
+note pts_wrap.ts ok "MPEG-TS whose time stamps wrap"
+
 # A phone's full-range picture (grey 128 and white 255 in full-range codes).
 ff -f lavfi -i "color=c=0x808080:size=160x240:rate=30" -f lavfi -i "color=c=0xffffff:size=160x240:rate=30" \
    -f lavfi -i "$(tone)" -t 3 -filter_complex "[0][1]hstack,format=yuvj420p[v]" -map "[v]" -map 2:a \
@@ -124,4 +149,4 @@ ff -f lavfi -i "$(pattern 640x360)" -f lavfi -i "$(tone)" -t 2 -c:v mpeg2video -
 cat part_a.ts part_b.ts > size_change.ts
 note size_change.ts ok "picture size changes from 320x240 to 640x360"
 
-rm -f base_moovend.mp4 base_faststart.mp4 base.mpg base.ts part_a.ts part_b.ts
+rm -f base_moovend.mp4 base_faststart.mp4 base.mpg base.ts part_a.ts part_b.ts jump_a.ts jump_b.ts klv.bin
