@@ -11,7 +11,7 @@
 // uninstrumented libraries; SDL keeps an allocation for the process.
 extern "C" const char* __tsan_default_suppressions() {
   return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
-         "race:libx264.so*\n";
+         "race:libx264.so*\nrace:libx265.so*\n";
 }
 extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
 
