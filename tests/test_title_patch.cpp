@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -35,6 +38,10 @@ class TitleFixtures : public ::testing::Test {
     Ffmpeg(src + "-metadata title=Hello " + dir_->file("last.mp4"));
     Ffmpeg(src + "-movflags +faststart -metadata title=Hello " + dir_->file("first.mp4"));
     Ffmpeg(src + dir_->file("untitled.mp4"));
+    // Some megabytes with the movie box first: a title change copies them
+    // in several blocks.
+    Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=30000/1001 -f lavfi -i sine -t 4 -c:v mpeg4 -b:v 6M "
+           "-c:a aac -f psp -movflags +faststart -metadata title=Hello " + dir_->file("big-first.mp4"));
   }
   static void TearDownTestSuite() {
     delete dir_;
@@ -213,13 +220,40 @@ TEST_F(TitleFixtures, LongAndNonAsciiTitles) {
   EXPECT_EQ(WriteMp4Title(path, std::u16string(300, u'x')), TitleWriteResult::Written);
   // Cut to 255 characters: entry 10 + 512 bytes instead of 22.
   EXPECT_EQ(fs::file_size(path), size0 + 500);
-  EXPECT_EQ(ReadMp4Title(path), std::string(kMaxTitleResultBytes, 'x'));
+  EXPECT_EQ(ReadMp4Title(path), std::string(kMaxTitleChars, 'x'));
   EXPECT_EQ(DecodedHashes(path), hashes);
 
   const std::string text = "Caf\xC3\xA9 \xE2\x98\x95 \xF0\x9D\x84\x9E";  // Café ☕ 𝄞
   EXPECT_EQ(WriteMp4Title(path, Utf8ToUtf16(text)), TitleWriteResult::Written);
   EXPECT_EQ(ReadMp4Title(path), text);
   EXPECT_EQ(DecodedHashes(path), hashes);
+}
+
+// 255 characters of any script are stored and read back whole, and a title
+// read and written back leaves every byte of the file as it was.
+TEST_F(TitleFixtures, FullTitlesOfAnyScriptReadBackWholeAndUnchangedOnesChangeNothing) {
+  const std::string latin(255, 'L');
+  std::string cjk, emoji;
+  for (int i = 0; i < 255; ++i) cjk += "\xE5\xA4\x8F";      // 夏, 3 bytes of UTF-8, one unit
+  for (int i = 0; i < 255; ++i) emoji += "\xF0\x9F\x8E\xAC";  // 🎬, 4 bytes, two units
+  for (const char* fixture : {"last.mp4", "first.mp4"}) {
+    const std::string path = Copy(fixture, std::string("full-") + fixture);
+    const std::string hashes = DecodedHashes(path);
+    for (const std::string& title : {latin, cjk, emoji}) {
+      SCOPED_TRACE(std::string(fixture) + " " + title.substr(0, 8));
+      ASSERT_EQ(WriteMp4Title(path, Utf8ToUtf16(title)), TitleWriteResult::Written);
+      const std::string read = ReadMp4Title(path);
+      EXPECT_EQ(read, title);
+      const std::string before = ReadFileBytes(path);
+      EXPECT_EQ(WriteMp4Title(path, Utf8ToUtf16(read)), TitleWriteResult::Written);
+      EXPECT_EQ(ReadFileBytes(path), before);
+      EXPECT_EQ(DecodedHashes(path), hashes);
+    }
+  }
+  // A longer title is cut after its 255th character, never inside one.
+  const std::string path = Copy("last.mp4", "cut.mp4");
+  ASSERT_EQ(WriteMp4Title(path, Utf8ToUtf16("x" + emoji)), TitleWriteResult::Written);
+  EXPECT_EQ(ReadMp4Title(path), "x" + emoji.substr(0, 254 * 4));
 }
 
 TEST(Mp4Name, ComparesTheTextAfterTheLastDotWithoutCase) {
@@ -232,6 +266,9 @@ TEST(Mp4Name, ComparesTheTextAfterTheLastDotWithoutCase) {
 }
 
 TEST(Utf16Text, CutsAtCharacterBoundariesAndReplacesBrokenInput) {
+  EXPECT_EQ(Utf16CharacterCount(u"a\U0001F3ACb"), 3u);
+  EXPECT_EQ(Utf16FirstCharacters(u"a\U0001F3ACb", 2), u"a\U0001F3AC");
+  EXPECT_EQ(Utf16FirstCharacters(u"a\U0001F3ACb", 1), u"a");
   EXPECT_EQ(Utf16ToUtf8(u"ab\u00e9", 3), "ab");
   EXPECT_EQ(Utf16ToUtf8(std::u16string(u"ab\0cd", 5), 10), "ab");
   EXPECT_EQ(Utf16ToUtf8(u"\xD800x", 10), "\xEF\xBF\xBDx");
@@ -286,9 +323,9 @@ TEST_F(TitleFixtures, EntriesWithoutTerminatorOrBeyondTheirBoxesAreReadSafely) {
   EXPECT_EQ(WriteMp4Title(path, u"Abcdef"), TitleWriteResult::Written);
   EXPECT_EQ(ReadMp4Title(path), "Abcdef");
 
-  // More text than a title may hold: only the first 255 units are looked at.
+  // More text than a title may hold: only the first 255 characters are shown.
   WriteFileBytes(path, kFtyp + Box("moov", Usmt(Entry(1, Units(std::u16string(600, u'y'))))));
-  EXPECT_EQ(ReadMp4Title(path), std::string(kMaxTitleResultBytes, 'y'));
+  EXPECT_EQ(ReadMp4Title(path), std::string(kMaxTitleChars, 'y'));
 
   // Sizes that reach past the enclosing box, or boxes cut by the file end:
   // not found, and the writer leaves every byte as it was.
@@ -397,4 +434,89 @@ TEST_F(TitleFixtures, RetitlesAFileOurWriterMade) {
   int rc = -1;
   RunCommand("AtomicParsley '" + path + "' -T 1 2>&1", &rc);
   EXPECT_EQ(rc, 0);
+}
+
+namespace {
+ino_t InodeOf(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Names in folder other than keep: what a title change left behind.
+std::vector<std::string> OtherFiles(const std::string& folder, const std::string& keep) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().filename() != keep && e.path().extension() != ".elog") names.push_back(e.path().filename());
+  return names;
+}
+}  // namespace
+
+// A file whose movie box comes first is written anew beside itself and
+// renamed over the old one, with progress up to its new size; a file whose
+// movie box is last keeps its place on the disk. Both keep every packet.
+TEST_F(TitleFixtures, MovieBoxFirstFilesAreWrittenAnewAndMovieBoxLastOnesInPlace) {
+  const std::string first = Copy("big-first.mp4", "M4V00001.MP4");
+  const std::string packets = PacketChecksums(first);
+  ASSERT_GE(std::count(packets.begin(), packets.end(), '\n'), 100) << packets;
+  const ino_t inode = InodeOf(first);
+  const size_t size0 = fs::file_size(first);
+  std::uint64_t lastDone = 0, total = 0;
+  int calls = 0;
+  EXPECT_EQ(WriteMp4Title(first, u"A title for the big file",
+                          [&](const FileOpProgress& p) {
+                            EXPECT_GE(p.bytesDone, lastDone);
+                            lastDone = p.bytesDone;
+                            total = p.bytesTotal;
+                            ++calls;
+                            return true;
+                          }),
+            TitleWriteResult::Written);
+  EXPECT_EQ(fs::file_size(first), size0 + 38);
+  EXPECT_EQ(total, size0 + 38);
+  EXPECT_EQ(lastDone, total);
+  EXPECT_GE(calls, 3) << "a report for each block";
+  EXPECT_NE(InodeOf(first), inode) << "a new file took the old one's name";
+  EXPECT_EQ(OtherFiles(work_.path(), "M4V00001.MP4"), std::vector<std::string>{});
+  EXPECT_EQ(ReadMp4Title(first), "A title for the big file");
+  EXPECT_EQ(PacketChecksums(first), packets);
+
+  const std::string last = Copy("last.mp4", "M4V00002.MP4");
+  const ino_t lastInode = InodeOf(last);
+  calls = 0;
+  EXPECT_EQ(WriteMp4Title(last, u"A longer title", [&](const FileOpProgress&) { return ++calls > 0; }),
+            TitleWriteResult::Written);
+  EXPECT_EQ(InodeOf(last), lastInode);
+  EXPECT_EQ(calls, 0) << "nothing long to report";
+  EXPECT_EQ(ReadMp4Title(last), "A longer title");
+}
+
+// Cancelled half-way, the change leaves the file and its folder as they were.
+TEST_F(TitleFixtures, ACancelledRewriteLeavesTheFileAsItWas) {
+  const std::string path = Copy("big-first.mp4", "M4V00001.MP4");
+  const std::string before = ReadFileBytes(path);
+  EXPECT_EQ(WriteMp4Title(path, u"A title never written", [](const FileOpProgress& p) { return p.bytesDone < p.bytesTotal / 2; }),
+            TitleWriteResult::Cancelled);
+  EXPECT_EQ(ReadFileBytes(path), before);
+  EXPECT_EQ(OtherFiles(work_.path(), "M4V00001.MP4"), std::vector<std::string>{});
+}
+
+// The process killed half-way through a movie-box-first change (a crash, the
+// power gone): the file is the old one, byte for byte, and plays; the change
+// made again afterwards gives the new one with the same packets.
+TEST_F(TitleFixtures, AMovieBoxFirstChangeKilledHalfWayLeavesTheOldFile) {
+  const std::string path = Copy("big-first.mp4", "M4V00001.MP4");
+  const std::string before = ReadFileBytes(path);
+  const std::string packets = PacketChecksums(path);
+  const auto killHalfWay = [](const FileOpProgress& p) {
+    if (p.bytesDone >= p.bytesTotal / 2) std::raise(SIGKILL);
+    return true;
+  };
+  EXPECT_EXIT(WriteMp4Title(path, u"A title that never lands", killHalfWay), ::testing::KilledBySignal(SIGKILL), "");
+  EXPECT_EQ(ReadFileBytes(path), before);
+  EXPECT_EQ(ReadMp4Title(path), "Hello");
+  EXPECT_EQ(PacketChecksums(path), packets);
+
+  EXPECT_EQ(WriteMp4Title(path, u"A title that lands"), TitleWriteResult::Written);
+  EXPECT_EQ(ReadMp4Title(path), "A title that lands");
+  EXPECT_EQ(PacketChecksums(path), packets);
 }

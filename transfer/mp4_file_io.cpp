@@ -5,6 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+constexpr std::size_t kCopyBlock = 1 << 20;
+}  // namespace
+
 Mp4File::~Mp4File() { Close(); }
 
 bool Mp4File::Open(const std::string& path, bool writable) {
@@ -92,6 +100,37 @@ bool Mp4File::Grow(std::uint64_t oldSize, std::uint64_t bytes) {
 
 bool Mp4File::Truncate(std::uint64_t size) {
   return ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
+}
+
+bool Mp4File::CreateBeside(const std::string& path, const Mp4File& modeOf, std::string* tempPath) {
+  Close();
+  struct stat st {};
+  if (::fstat(modeOf.fd_, &st) != 0) return false;
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temp = folder + "." + name + ".XXXXXX";
+  fd_ = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd_ < 0) return false;
+  // Not every file system keeps permission bits; the copy goes on without.
+  (void)::fchmod(fd_, st.st_mode & 07777);
+  *tempPath = temp;
+  return true;
+}
+
+bool Mp4File::Sync() { return fd_ >= 0 && ::fdatasync(fd_) == 0; }
+
+bool CopyRange(const Mp4File& from, std::uint64_t fromPos, Mp4File& to, std::uint64_t toPos,
+               std::uint64_t n, const CopyStepFn& step) {
+  std::vector<std::uint8_t> buf(static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, n)));
+  for (std::uint64_t done = 0; done < n;) {
+    const std::size_t len = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), n - done));
+    if (!from.ReadAt(fromPos + done, buf.data(), len) || !to.WriteAt(toPos + done, buf.data(), len))
+      return false;
+    done += len;
+    if (step && !step(done)) return false;
+  }
+  return true;
 }
 
 std::uint16_t GetBe16(const std::uint8_t* p) {

@@ -4,6 +4,7 @@
 // box walks never act on bytes that were not actually read.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // An open file descriptor, closed on destruction.
@@ -34,9 +35,24 @@ class Mp4File {
   bool Grow(std::uint64_t oldSize, std::uint64_t bytes);
   bool Truncate(std::uint64_t size);
 
+  // Creates a new empty file with a hidden unique name (".NAME.XXXXXX") in
+  // the folder of path, with the permission bits of this open file, and
+  // opens it for reading and writing; its name goes to *tempPath.
+  bool CreateBeside(const std::string& path, const Mp4File& modeOf, std::string* tempPath);
+  // The data on the medium (fdatasync).
+  bool Sync();
+
  private:
   int fd_ = -1;
 };
+
+// Called after each block with the bytes copied so far; false stops the copy.
+using CopyStepFn = std::function<bool(std::uint64_t copied)>;
+
+// Copies n bytes from from at fromPos to to at toPos, front to back, in
+// blocks. False when a read or write fails (errno tells why) or step stops.
+bool CopyRange(const Mp4File& from, std::uint64_t fromPos, Mp4File& to, std::uint64_t toPos,
+               std::uint64_t n, const CopyStepFn& step = {});
 
 std::uint16_t GetBe16(const std::uint8_t* p);
 std::uint32_t GetBe32(const std::uint8_t* p);

@@ -142,6 +142,4 @@ std::vector<std::string> TransferPaths(const std::vector<std::string>& selected,
   return paths;
 }
 
-std::string FallbackDeviceFolder(const std::string& programFolder) {
-  return JoinPath(programFolder, "temp");
-}
+std::string FallbackDeviceFolder() { return JoinPath(UserDataFolder(), "transfer"); }

@@ -66,6 +66,7 @@ std::string ThumbnailPath(const std::string& videoPath);
 // letter case). No path twice.
 std::vector<std::string> TransferPaths(const std::vector<std::string>& selected, bool withThumbnails);
 
-// The right-hand list's folder when no stick is found: "temp" below the
-// program folder.
-std::string FallbackDeviceFolder(const std::string& programFolder);
+// The right-hand list's folder when no stick is found: "transfer" in the
+// user's data folder ($XDG_DATA_HOME/Corvane/transfer), where the user may
+// write even when the program is installed read-only.
+std::string FallbackDeviceFolder();

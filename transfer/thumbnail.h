@@ -17,6 +17,9 @@ constexpr int kGlyphHeight = 24;
 // Row 23, column 0 of each miniature plane carries this sample value.
 constexpr int kGlyphMarkerOffset = 736;
 constexpr std::uint8_t kGlyphMarkerValue = 254;
+// The thumbnail button's picture until a conversion makes one, shipped in
+// the program folder and loaded when a graph is built.
+constexpr const char* kDefaultThumbnailPicture = "Thumbnail.bmp";
 // The automatic thumbnail is taken this far into a recording.
 constexpr double kAutoThumbnailDelaySec = 2.5;
 

@@ -2,52 +2,47 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "app/core/diag_log.h"
-#include "transfer/mp4_chunk_offsets.h"
-#include "transfer/mp4_file_io.h"
-#include "transfer/mp4_title_walk.h"
+#include "transfer/file_rewrite.h"
 #include "transfer/utf16_text.h"
 
 namespace {
-constexpr std::size_t kMoveChunk = 1 << 20;
-
 bool AsciiEqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   return BoxTypeIs(reinterpret_cast<const std::uint8_t*>(a.data()), b.data(), a.size());
 }
 
-// The title as stored: at most kMaxTitleUnits units, never ending inside a
-// surrogate pair, " " when empty.
+// The title as stored: at most kMaxTitleChars characters, " " when empty.
 std::u16string StoredTitle(std::u16string_view title) {
-  std::u16string t(title.substr(0, std::min(title.size(), kMaxTitleUnits)));
-  if (t.size() < title.size()) {
-    WriteLog("title cut to %zu characters", kMaxTitleUnits);
-    if (!t.empty() && t.back() >= 0xD800 && t.back() <= 0xDBFF) t.pop_back();
-  }
+  std::u16string t = Utf16FirstCharacters(title, kMaxTitleChars);
+  if (t.size() < title.size()) WriteLog("title cut to %zu characters", kMaxTitleChars);
   if (t.empty()) t.push_back(u' ');
   return t;
 }
 
-// Moves the bytes [from, fileEnd) by diff, in chunks so that a large media
-// tail never has to fit in memory. Growing copies from the end backwards,
-// shrinking from the front forwards, so no byte is overwritten before it moved.
+// The whole entry: its size, the 4 bytes at E + 6 as they were (filled in
+// later), the big-endian text and its terminating zero unit.
+std::vector<std::uint8_t> TitleEntry(const std::u16string& title) {
+  std::vector<std::uint8_t> entry(kTitleEntryHeader + (title.size() + 1) * 2, 0);
+  PutBe16(entry.data(), static_cast<std::uint16_t>(entry.size()));
+  PutBe32(entry.data() + 2, kTitleEntryType);
+  for (std::size_t i = 0; i < title.size(); ++i) PutBe16(&entry[kTitleEntryHeader + i * 2], title[i]);
+  return entry;
+}
+
+// Moves the bytes [from, fileEnd) by diff inside the file. Growing copies
+// from the end backwards, shrinking from the front forwards, so no byte is
+// overwritten before it moved.
 bool MoveTail(Mp4File& file, std::uint64_t from, std::uint64_t fileEnd, std::int64_t diff) {
-  std::vector<std::uint8_t> buf(static_cast<std::size_t>(std::min<std::uint64_t>(kMoveChunk, fileEnd - from)));
-  if (diff > 0) {
-    for (std::uint64_t end = fileEnd; end > from;) {
-      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), end - from));
-      std::uint64_t pos = end - n;
-      if (!file.ReadAt(pos, buf.data(), n) || !file.WriteAt(pos + diff, buf.data(), n)) return false;
-      end = pos;
-    }
-  } else {
-    for (std::uint64_t pos = from; pos < fileEnd;) {
-      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), fileEnd - pos));
-      if (!file.ReadAt(pos, buf.data(), n) || !file.WriteAt(pos + diff, buf.data(), n)) return false;
-      pos += n;
-    }
+  if (diff < 0) return CopyRange(file, from, file, from + diff, fileEnd - from);
+  constexpr std::uint64_t kBlock = 1 << 20;
+  for (std::uint64_t end = fileEnd; end > from;) {
+    const std::uint64_t pos = end - std::min(kBlock, end - from);
+    if (!CopyRange(file, pos, file, pos + diff, end - pos)) return false;
+    end = pos;
   }
   return true;
 }
@@ -60,6 +55,16 @@ TitleWriteResult Refuse(const char* reason) {
 TitleWriteResult WriteFailed() {
   WriteLog("Fail to write mp4 title");
   return TitleWriteResult::WriteFailed;
+}
+
+TitleWriteResult FromRewrite(RewriteResult r) {
+  switch (r) {
+    case RewriteResult::Done: return TitleWriteResult::Written;
+    case RewriteResult::NoRoom: return TitleWriteResult::NoRoom;
+    case RewriteResult::Cancelled: return TitleWriteResult::Cancelled;
+    case RewriteResult::Failed: return TitleWriteResult::RewriteFailed;
+  }
+  return TitleWriteResult::RewriteFailed;
 }
 }  // namespace
 
@@ -78,77 +83,117 @@ std::string ReadMp4Title(const std::string& path) {
   }
   Mp4TitleLocation loc;
   if (!FindMp4TitleEntry(file, file.Size(), &loc)) return {};
-  // Only whole units count, and no more than a stored title may hold.
-  std::size_t units = std::min<std::size_t>((loc.entrySize - kTitleEntryHeader) / 2, kMaxTitleUnits);
+  // Only whole units count; the text ends at its zero unit or with the entry.
+  const std::size_t units = (loc.entrySize - kTitleEntryHeader) / 2;
   std::vector<std::uint8_t> raw(units * 2);
   if (!raw.empty() && !file.ReadAt(loc.TextStart(), raw.data(), raw.size())) return {};
-  std::u16string text(units, u'\0');
-  for (std::size_t i = 0; i < units; ++i) text[i] = static_cast<char16_t>(GetBe16(&raw[i * 2]));
-  return Utf16ToUtf8(text, kMaxTitleResultBytes);
+  std::u16string text;
+  for (std::size_t i = 0; i < units; ++i) {
+    const auto unit = static_cast<char16_t>(GetBe16(&raw[i * 2]));
+    if (unit == 0) break;
+    text.push_back(unit);
+  }
+  return Utf16ToUtf8(Utf16FirstCharacters(text, kMaxTitleChars), std::numeric_limits<std::size_t>::max());
 }
 
-TitleWriteResult WriteMp4Title(const std::string& path, std::u16string_view title) {
+std::string TitleWriteProblem(TitleWriteResult result) {
+  switch (result) {
+    case TitleWriteResult::Written: return "";
+    case TitleWriteResult::NotMp4Name: return "only files named .mp4 carry a PSP title";
+    case TitleWriteResult::OpenFailed: return "cannot be opened for writing";
+    case TitleWriteResult::NotFound: return "has no PSP title entry (not written for a PSP); left unchanged";
+    case TitleWriteResult::Refused: return "has a layout the title cannot be changed in safely; left unchanged";
+    case TitleWriteResult::NoRoom:
+      return "needs as much free space beside it as its own size for the change, and the drive has less; "
+             "left unchanged";
+    case TitleWriteResult::Cancelled: return "was left unchanged (cancelled)";
+    case TitleWriteResult::RewriteFailed: return "could not be written anew; left unchanged";
+    case TitleWriteResult::WriteFailed: return "could not be written completely; the file may be damaged";
+  }
+  return "unknown result";
+}
+
+TitleWriteResult Mp4TitleChange::Prepare(const std::string& path, std::u16string_view title) {
   // 1-2. The entry's new text, big-endian, with its terminating zero unit.
   WriteLog("%s", path.c_str());
-  const std::u16string stored = StoredTitle(title);
-  std::vector<std::uint8_t> text((stored.size() + 1) * 2, 0);
-  for (std::size_t i = 0; i < stored.size(); ++i) PutBe16(&text[i * 2], stored[i]);
+  path_ = path;
+  entry_ = TitleEntry(StoredTitle(title));
 
   // 3. Only ".mp4" names are touched.
   if (!IsMp4Name(path, "mp4")) return TitleWriteResult::NotMp4Name;
-  Mp4File file;
-  if (!file.Open(path, true)) {
+  if (!file_.Open(path, true)) {
     WriteLog("Fail to open mp4 file %s", path.c_str());
     return TitleWriteResult::OpenFailed;
   }
 
   // 4. The entry and the size change.
-  const std::uint64_t fileSize = file.Size();
-  Mp4TitleLocation loc;
-  if (!FindMp4TitleEntry(file, fileSize, &loc)) {
+  fileSize_ = file_.Size();
+  if (!FindMp4TitleEntry(file_, fileSize_, &loc_)) {
     WriteLog("Fail to find mp4 title");
     return TitleWriteResult::NotFound;
   }
-  const std::uint16_t newSize = static_cast<std::uint16_t>(text.size() + kTitleEntryHeader);
-  const std::int64_t diff = static_cast<std::int64_t>(newSize) - loc.entrySize;
-  WriteLog("diff=%d", static_cast<int>(diff));
-  const std::uint64_t oldEnd = loc.EntryEnd();
+  std::vector<std::uint8_t> old(loc_.entrySize);
+  if (!file_.ReadAt(loc_.entryStart, old.data(), old.size())) return TitleWriteResult::NotFound;
+  std::copy_n(old.begin() + 6, 4, entry_.begin() + 6);
+  unchanged_ = old == entry_;
+  diff_ = static_cast<std::int64_t>(entry_.size()) - loc_.entrySize;
+  WriteLog("diff=%d", static_cast<int>(diff_));
+  if (diff_ == 0) return TitleWriteResult::Written;
 
   // Everything after the entry moves by diff; media data among it is found
   // through the chunk offsets, which must move with it. Checked before any
   // byte changes.
-  std::vector<ChunkOffsetTable> tables;
-  if (diff != 0) {
-    std::string why;
-    if (!CollectChunkOffsets(file, loc.moovStart, loc.moovSize, &tables, &why) ||
-        !ShiftChunkOffsets(&tables, loc.entryStart, oldEnd, diff, &why))
-      return Refuse(why.c_str());
-    if (static_cast<std::int64_t>(loc.moovSize) + diff > static_cast<std::int64_t>(UINT32_MAX))
-      return Refuse("movie box would exceed 4 GB");
-  }
+  std::string why;
+  if (!CollectChunkOffsets(file_, loc_.moovStart, loc_.moovSize, &tables_, &why) ||
+      !ShiftChunkOffsets(&tables_, loc_.entryStart, loc_.EntryEnd(), diff_, &why))
+    return Refuse(why.c_str());
+  if (static_cast<std::int64_t>(loc_.moovSize) + diff_ > static_cast<std::int64_t>(UINT32_MAX))
+    return Refuse("movie box would exceed 4 GB");
+  // Only the rest of the movie box moves when it is the last box.
+  rewrite_ = loc_.moovStart + loc_.moovSize < fileSize_;
+  return TitleWriteResult::Written;
+}
 
+TitleWriteResult Mp4TitleChange::Apply(const FileOpProgressFn& progress) {
+  if (unchanged_) {
+    WriteLog("title unchanged");
+    return TitleWriteResult::Written;
+  }
+  if (!rewrite_) return ApplyInPlace();
+  const RangeReplacement range{loc_.entryStart, loc_.EntryEnd(), entry_};
+  return FromRewrite(RewriteWithReplacedRange(
+      path_, file_, fileSize_, range, [this](Mp4File& copy) { return WriteChangedFields(copy); }, progress));
+}
+
+TitleWriteResult Mp4TitleChange::ApplyInPlace() {
   // 5. Move the tail. Growing first reserves the room, so a full medium
   // leaves the file as it was.
-  if (diff > 0 && !file.Grow(fileSize, static_cast<std::uint64_t>(diff)))
-    return Refuse("no room to grow the file");
-  if (diff != 0 && !MoveTail(file, oldEnd, fileSize, diff)) return WriteFailed();
-
-  // 6. The entry: new size, the 4 bytes at E + 6 unchanged, the text.
-  if (!file.WriteBe16(loc.entryStart, newSize) ||
-      !file.WriteAt(loc.TextStart(), text.data(), text.size()))
-    return WriteFailed();
-
-  // 7. The three enclosing box sizes.
-  const auto grow = [diff](std::uint32_t size) { return static_cast<std::uint32_t>(size + diff); };
-  WriteLog("loc1=%x  size1+diff=%d", static_cast<unsigned>(loc.moovStart),
-           static_cast<int>(grow(loc.moovSize)));
-  if (!file.WriteBe32(loc.moovStart, grow(loc.moovSize)) ||
-      !file.WriteBe32(loc.uuidStart, grow(loc.uuidSize)) ||
-      !file.WriteBe32(loc.metaStart, grow(loc.metaSize)))
-    return WriteFailed();
-
-  // The chunk offsets, then 8. cut the stale tail after a shrink.
-  if (!WriteChunkOffsets(file, tables)) return WriteFailed();
-  if (diff < 0 && !file.Truncate(fileSize + diff)) return WriteFailed();
+  const std::uint64_t oldEnd = loc_.EntryEnd();
+  if (diff_ > 0 && !file_.Grow(fileSize_, static_cast<std::uint64_t>(diff_))) {
+    WriteLog("Fail to patch mp4 title: no room to grow the file");
+    return TitleWriteResult::NoRoom;
+  }
+  if (diff_ != 0 && !MoveTail(file_, oldEnd, fileSize_, diff_)) return WriteFailed();
+  // 6-7. The entry, the box sizes and the chunk offsets; 8. cut the stale
+  // tail after a shrink.
+  if (!WriteChangedFields(file_)) return WriteFailed();
+  if (diff_ < 0 && !file_.Truncate(fileSize_ + diff_)) return WriteFailed();
   return TitleWriteResult::Written;
+}
+
+bool Mp4TitleChange::WriteChangedFields(Mp4File& target) const {
+  if (!target.WriteAt(loc_.entryStart, entry_.data(), entry_.size())) return false;
+  const auto grow = [this](std::uint32_t size) { return static_cast<std::uint32_t>(size + diff_); };
+  WriteLog("loc1=%x  size1+diff=%d", static_cast<unsigned>(loc_.moovStart),
+           static_cast<int>(grow(loc_.moovSize)));
+  return target.WriteBe32(loc_.moovStart, grow(loc_.moovSize)) &&
+         target.WriteBe32(loc_.uuidStart, grow(loc_.uuidSize)) &&
+         target.WriteBe32(loc_.metaStart, grow(loc_.metaSize)) && WriteChunkOffsets(target, tables_);
+}
+
+TitleWriteResult WriteMp4Title(const std::string& path, std::u16string_view title,
+                               const FileOpProgressFn& progress) {
+  Mp4TitleChange change;
+  const TitleWriteResult prepared = change.Prepare(path, title);
+  return prepared == TitleWriteResult::Written ? change.Apply(progress) : prepared;
 }

@@ -21,6 +21,14 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 std::size_t Utf8Length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
 
+bool IsLeadSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsTrailSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// Units of the character starting at units[i]: 2 for a whole surrogate pair.
+std::size_t CharacterUnits(std::u16string_view units, std::size_t i) {
+  return IsLeadSurrogate(units[i]) && i + 1 < units.size() && IsTrailSurrogate(units[i + 1]) ? 2 : 1;
+}
+
 void AppendUtf16(std::u16string& out, char32_t c) {
   if (c < 0x10000) {
     out.push_back(static_cast<char16_t>(c));
@@ -36,8 +44,7 @@ std::string Utf16ToUtf8(std::u16string_view units, std::size_t maxBytes) {
   std::string out;
   for (std::size_t i = 0; i < units.size() && units[i] != 0; ++i) {
     char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
+    if (CharacterUnits(units, i) == 2) {
       c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -74,4 +81,16 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     i += len;
   }
   return out;
+}
+
+std::size_t Utf16CharacterCount(std::u16string_view units) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < units.size(); i += CharacterUnits(units, i)) ++count;
+  return count;
+}
+
+std::u16string Utf16FirstCharacters(std::u16string_view units, std::size_t maxChars) {
+  std::size_t end = 0;
+  for (std::size_t n = 0; n < maxChars && end < units.size(); ++n) end += CharacterUnits(units, end);
+  return std::u16string(units.substr(0, end));
 }

@@ -11,3 +11,9 @@ std::string Utf16ToUtf8(std::u16string_view units, std::size_t maxBytes);
 
 // UTF-16 of UTF-8 text; malformed bytes become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
+
+// Characters of UTF-16 text: a surrogate pair counts once.
+std::size_t Utf16CharacterCount(std::u16string_view units);
+
+// The first maxChars characters of units, never ending inside a surrogate pair.
+std::u16string Utf16FirstCharacters(std::u16string_view units, std::size_t maxChars);

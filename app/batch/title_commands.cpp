@@ -14,18 +14,6 @@ std::string TitleFileProblem(const std::string& file) {
   std::fclose(f);
   return "";
 }
-
-std::string WriteProblem(TitleWriteResult r) {
-  switch (r) {
-    case TitleWriteResult::Written: return "";
-    case TitleWriteResult::NotMp4Name: return "only files named .mp4 carry a PSP title";
-    case TitleWriteResult::OpenFailed: return "cannot be opened for writing";
-    case TitleWriteResult::NotFound: return "has no PSP title entry (not written for a PSP); left unchanged";
-    case TitleWriteResult::Refused: return "has a layout the title cannot be changed in safely; left unchanged";
-    case TitleWriteResult::WriteFailed: return "could not be written completely; the file may be damaged";
-  }
-  return "unknown result";
-}
 }  // namespace
 
 int ShowTitles(const std::vector<std::string>& files, BatchConsole& console) {
@@ -56,9 +44,9 @@ int SetTitle(const std::string& title, const std::string& file, BatchConsole& co
     return 1;
   }
   const std::u16string units = Utf8ToUtf16(title);
-  if (units.size() > kMaxTitleUnits)
-    console.Error(file + ": the title is cut to its first " + std::to_string(kMaxTitleUnits) + " characters");
-  if (const std::string problem = WriteProblem(WriteMp4Title(file, units)); !problem.empty()) {
+  if (Utf16CharacterCount(units) > kMaxTitleChars)
+    console.Error(file + ": the title is cut to its first " + std::to_string(kMaxTitleChars) + " characters");
+  if (const std::string problem = TitleWriteProblem(WriteMp4Title(file, units)); !problem.empty()) {
     console.Error(file + ": " + problem);
     return 1;
   }

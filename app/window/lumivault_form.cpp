@@ -191,6 +191,7 @@ void TLumivaultForm::BuildPlayer() {
   StartRecordingButton->setFont(bold);
   SaveThumbnailBtn = Button("SaveThumbnailBtn", QString(), this, QRect(620, 424, 37, 36));
   SaveThumbnailBtn->setIconSize(QSize(32, 24));
+  SaveThumbnailBtn->setToolTip("Save the current frame as video thumbnail");
   SaveThumbnailBtn->setEnabled(false);
   SaveThumbnailBtn->hide();
 }

@@ -20,6 +20,8 @@
 #include "app/window/screen_covers.h"
 #include "app/window/screen_image.h"
 #include "app/window/video_panel.h"
+#include "platform/core/paths.h"
+#include "transfer/thumbnail.h"
 
 int TLumivaultForm::PositionMax() { return PositionRangeBar->Max(); }
 
@@ -143,7 +145,13 @@ void TLumivaultForm::EnableConvertButton(bool enabled) { StartRecordingButton->s
 
 void TLumivaultForm::EnableThumbnailButton(bool enabled) { SaveThumbnailBtn->setEnabled(enabled); }
 
-void TLumivaultForm::RefreshThumbnailArea() { SaveThumbnailBtn->update(); }
+void TLumivaultForm::RefreshThumbnailArea() {
+  // The shipped default picture until a conversion makes a thumbnail; a
+  // missing or unreadable file leaves the button as it is.
+  const QPixmap glyph(QString::fromStdString(JoinPath(Frame().ProgramFolder, kDefaultThumbnailPicture)));
+  if (!glyph.isNull()) SaveThumbnailBtn->setIcon(QIcon(glyph));
+  SaveThumbnailBtn->update();
+}
 
 void TLumivaultForm::ShowThumbnailGlyph(const std::string& bmpPath) {
   QPixmap glyph(QString::fromStdString(bmpPath));

@@ -6,6 +6,9 @@ if(CORVANE_GUI)
     DEPS corvane_appcontrol corvane_transfer_ui corvane_sysinfo corvane_profiles corvane_encode corvane_settings
          corvane_dshow corvane_com corvane_appcore corvane_platform_core Qt6::Widgets)
 
+  # The thumbnail button's default picture beside the program.
+  add_dependencies(corvane_window corvane_default_thumbnail)
+
   add_executable(corvane ${CMAKE_CURRENT_LIST_DIR}/corvane_main.cpp)
   target_link_libraries(corvane PRIVATE corvane_window)
 

@@ -1,5 +1,6 @@
 #include "platform/core/paths.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,18 @@ std::string ExecutableFolder() {
   std::string exe(buf, static_cast<size_t>(n));
   auto slash = exe.rfind('/');
   return slash == std::string::npos ? "." : (slash == 0 ? "/" : exe.substr(0, slash));
+}
+
+std::string UserDataFolder() {
+  // A relative XDG_DATA_HOME is invalid and ignored, as the XDG rules say.
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg && xdg[0] == '/') return JoinPath(WithoutTrailingSlash(xdg), "Corvane");
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) {
+    const passwd* pw = ::getpwuid(::getuid());
+    home = pw && pw->pw_dir ? pw->pw_dir : "/tmp";
+  }
+  return JoinPath(WithoutTrailingSlash(home), ".local/share/Corvane");
 }
 
 std::string TempFolder() {

@@ -6,6 +6,11 @@
 // Folder of the running executable, without a trailing '/'.
 std::string ExecutableFolder();
 
+// The folder of what the user's programs keep for the user:
+// $XDG_DATA_HOME/Corvane (default ~/.local/share/Corvane), without a
+// trailing '/'. Not created here.
+std::string UserDataFolder();
+
 // The system temporary folder ("c:\temp" of the design), without a trailing '/'.
 std::string TempFolder();
 

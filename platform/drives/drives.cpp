@@ -1,6 +1,10 @@
 #include "platform/drives/drives.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -37,10 +41,55 @@ std::string WithoutTrailingSlash(std::string p) {
   return p;
 }
 
-bool AttributeIsOne(const fs::path& file) {
+bool AttributeIs(const fs::path& file, const char* expected) {
   std::ifstream in(file);
   std::string value;
-  return in && (in >> value) && value == "1";
+  return in && (in >> value) && value == expected;
+}
+
+// Buses whose devices are plugged in and pulled out while the machine runs.
+bool IsHotplugBus(const std::string& subsystem) {
+  for (const char* bus : {"usb", "mmc", "memstick", "ieee1394", "pcmcia"})
+    if (subsystem == bus) return true;
+  return false;
+}
+
+// Walks from a block device up its chain of parent devices (a USB reader:
+// partition, disk, SCSI device, host, USB interface, USB device; a card
+// reader: card, MMC host, PCI function) for a hot-pluggable one.
+bool HangsOffHotplugBus(const fs::path& device, const fs::path& devicesRoot) {
+  const std::string root = devicesRoot.string();
+  for (fs::path p = device; p.string().size() > root.size() && p.string().rfind(root, 0) == 0;
+       p = p.parent_path()) {
+    std::error_code ec;
+    const fs::path subsystem = fs::read_symlink(p / "subsystem", ec);
+    if (!ec && IsHotplugBus(subsystem.filename().string())) return true;
+    if (AttributeIs(p / "removable", "removable")) return true;
+  }
+  return false;
+}
+
+// The block device a mount is on: the numbers mountinfo gives, or, for file
+// systems that give numbers of their own (FUSE exFAT and NTFS, btrfs),
+// those of the device file it names.
+bool MountDevice(const MountEntry& m, std::pair<unsigned, unsigned>* device) {
+  if (m.source.rfind("/dev/", 0) != 0) return false;
+  if (m.major != 0) {
+    *device = {m.major, m.minor};
+    return true;
+  }
+  struct stat st {};
+  if (::stat(m.source.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return false;
+  *device = {major(st.st_rdev), minor(st.st_rdev)};
+  return true;
+}
+
+bool IsBelowAny(const std::string& path, const std::vector<std::string>& folders) {
+  for (const std::string& f : folders) {
+    const std::string prefix = WithoutTrailingSlash(f) + "/";
+    if (path.size() > prefix.size() && path.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -88,22 +137,33 @@ bool IsRemovableBlockDevice(const std::string& sysRoot, unsigned major, unsigned
   const fs::path device = fs::canonical(link, ec);
   if (ec) return false;
   // A partition has no "removable" attribute of its own; its disk has.
-  if (fs::exists(device / "removable", ec)) return AttributeIsOne(device / "removable");
-  return AttributeIsOne(device.parent_path() / "removable");
+  const fs::path disk = fs::exists(device / "removable", ec) ? device : device.parent_path();
+  if (AttributeIs(disk / "removable", "1")) return true;
+  const fs::path devices = fs::weakly_canonical(fs::path(sysRoot) / "devices", ec);
+  return !ec && HangsOffHotplugBus(device, devices);
 }
 
-std::vector<Volume> VolumesFromMounts(const std::vector<MountEntry>& mounts,
-                                      const std::string& sysRoot) {
+std::vector<std::string> UserAutomountFolders() {
+  const passwd* pw = ::getpwuid(::getuid());
+  const char* user = pw && pw->pw_name ? pw->pw_name : std::getenv("USER");
+  if (!user || !*user) return {};
+  return {std::string("/media/") + user, std::string("/run/media/") + user};
+}
+
+std::vector<Volume> VolumesFromMounts(const std::vector<MountEntry>& mounts, const std::string& sysRoot,
+                                      const std::vector<std::string>& automountFolders) {
   std::vector<Volume> volumes;
   std::set<std::pair<unsigned, unsigned>> seen;
   for (const MountEntry& m : mounts) {
     // Bind mounts of single files or sub-folders (container set-ups) and
     // virtual file systems are not volumes a user would pick.
-    if (m.fsRoot != "/" || m.source.rfind("/dev/", 0) != 0 || m.major == 0) continue;
-    if (!seen.insert({m.major, m.minor}).second) continue;
+    std::pair<unsigned, unsigned> device;
+    if (m.fsRoot != "/" || !MountDevice(m, &device)) continue;
+    if (!seen.insert(device).second) continue;
     if (!FolderExists(m.mountPoint)) continue;
-    volumes.push_back({WithoutTrailingSlash(m.mountPoint),
-                       IsRemovableBlockDevice(sysRoot, m.major, m.minor)});
+    const std::string root = WithoutTrailingSlash(m.mountPoint);
+    volumes.push_back({root, IsBelowAny(root, automountFolders) ||
+                                 IsRemovableBlockDevice(sysRoot, device.first, device.second)});
   }
   return volumes;
 }
@@ -124,8 +184,8 @@ std::vector<Volume> ExtraVolumes(const std::string& list) {
 }
 
 std::vector<Volume> ListVolumes() {
-  std::vector<Volume> volumes =
-      VolumesFromMounts(ParseMountInfo(ReadWholeFile("/proc/self/mountinfo")), "/sys");
+  std::vector<Volume> volumes = VolumesFromMounts(ParseMountInfo(ReadWholeFile("/proc/self/mountinfo")), "/sys",
+                                                 UserAutomountFolders());
   const char* extra = std::getenv(kExtraVolumesVariable);
   for (Volume& v : ExtraVolumes(extra ? extra : "")) {
     bool merged = false;

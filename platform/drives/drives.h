@@ -1,9 +1,10 @@
 #pragma once
 // The volumes a device can be found on, standing in for drive letters: the
-// mounted file systems of the machine (from /proc/self/mountinfo) with their
-// removable flag (from /sys), then the folders named in CORVANE_EXTRA_VOLUMES
-// (':'-separated), which count as removable so a folder can stand in for a
-// memory stick. The order of the list takes the place of the letter order.
+// mounted file systems of the machine (from /proc/self/mountinfo), removable
+// as desktops count it (from /sys and where they are mounted), then the
+// folders named in CORVANE_EXTRA_VOLUMES (':'-separated), which count as
+// removable so a folder can stand in for a memory stick. The order of the
+// list takes the place of the letter order.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,14 +28,24 @@ struct MountEntry {
 // The well-formed lines of a mountinfo text; damaged lines are skipped.
 std::vector<MountEntry> ParseMountInfo(const std::string& text);
 
-// True when the block device major:minor, or the disk it is a partition of,
-// has "1" in its "removable" attribute below sysRoot ("/sys" on a machine).
+// True when the block device major:minor (below sysRoot, "/sys" on a
+// machine) is removable as desktops count it (lsblk's RM and HOTPLUG):
+// the device or the disk it is a partition of has "1" in its "removable"
+// attribute (media can be taken out), or the device hangs off a bus that
+// is plugged and unplugged (USB, MMC/SD, Memory Stick, FireWire, PC Card),
+// or a device on its way says "removable" in its own "removable" attribute.
+// Built-in card readers and many USB readers set only the latter two.
 bool IsRemovableBlockDevice(const std::string& sysRoot, unsigned major, unsigned minor);
 
+// The folders below which the desktop's automounter mounts the user's
+// removable media: /media/USER and /run/media/USER.
+std::vector<std::string> UserAutomountFolders();
+
 // The volumes of mountinfo: whole file systems on block devices, each device
-// once (its first mount point), in mount order.
-std::vector<Volume> VolumesFromMounts(const std::vector<MountEntry>& mounts,
-                                      const std::string& sysRoot);
+// once (its first mount point), in mount order; removable when the device is
+// or the mount point lies below one of automountFolders.
+std::vector<Volume> VolumesFromMounts(const std::vector<MountEntry>& mounts, const std::string& sysRoot,
+                                      const std::vector<std::string>& automountFolders = {});
 
 // The existing folders of a ':'-separated list, as removable volumes. Entries
 // that are not folders are logged and left out.

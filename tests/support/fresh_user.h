@@ -1,9 +1,9 @@
 #pragma once
 // A user who has never run the program: a home folder, a settings folder, a
 // temporary folder and a log of its own, and a program folder holding a copy
-// of the shipped profiles (the tests save profiles there). Everything goes
-// with the object. The shipped profiles are looked for in "profile" of the
-// working folder (the tests run beside the programs).
+// of the shipped profiles (the tests save profiles there) and of the default
+// thumbnail picture. Everything goes with the object. The shipped files are
+// looked for in the working folder (the tests run beside the programs).
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -26,6 +26,7 @@ class FreshUser {
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator("profile", ec))
       std::filesystem::copy_file(e.path(), ProgramFolder() + "/profile/" + e.path().filename().string(), ec);
+    std::filesystem::copy_file("Thumbnail.bmp", ProgramFolder() + "/Thumbnail.bmp", ec);
     setenv("HOME", Home().c_str(), 1);
     setenv("XDG_CONFIG_HOME", (Home() + "/.config").c_str(), 1);
     setenv("TMPDIR", Temp().c_str(), 1);

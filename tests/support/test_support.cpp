@@ -73,3 +73,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
+
+std::string PacketChecksums(const std::string& path) {
+  return RunCommand("ffmpeg -nostdin -v error -i '" + path + "' -map 0 -c copy -f framemd5 - 2>&1");
+}

@@ -42,3 +42,9 @@ std::string RunCommand(const std::string& cmd, int* exitCode = nullptr);
 // Reads a whole file as bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// One line per stored packet of every stream of a media file, with its
+// checksum, as the ffmpeg command line reads them (nothing decoded); empty
+// lines and ffmpeg's error text when it cannot read the file. Equal for two
+// files that hold the same packets whatever their layout.
+std::string PacketChecksums(const std::string& path);

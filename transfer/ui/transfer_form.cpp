@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -33,6 +34,7 @@
 #include "settings/settings.h"
 #include "transfer/title_patch.h"
 #include "transfer/ui/file_operation_dialog.h"
+#include "transfer/ui/mount_watcher.h"
 #include "transfer/ui/shell_list_view.h"
 #include "transfer/utf16_text.h"
 
@@ -110,10 +112,6 @@ class MiddleElidingComboBox : public QComboBox {
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
   }
 };
-
-std::string ProgramFolder() {
-  return Frame().ProgramFolder.empty() ? ExecutableFolder() : Frame().ProgramFolder;
-}
 }  // namespace
 
 TTransferForm::TTransferForm(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -128,6 +126,7 @@ TTransferForm::TTransferForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   btnRefresh = SideButton(this, "btnRefresh", QString(), QStringLiteral("Refresh"));
   btnRefresh->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
   BuildTitleRow();
+  mountWatcher_ = new MountWatcher(this);
   ConnectHandlers();
   setMinimumSize(kMinimumClientWidth, 360);
   resize(kClientWidth, kClientHeight);
@@ -212,7 +211,9 @@ void TTransferForm::BuildTitleRow() {
   TitleEdit_Filename->setMaximumWidth(160);
   TeLabel5 = Named(new QLabel(QStringLiteral("Title:"), titleRow_), "TeLabel5");
   TitleEdit = Named(new QLineEdit(titleRow_), "TitleEdit");
-  TitleEdit->setMaxLength(static_cast<int>(kMaxTitleUnits));
+  // Room for the longest title in any script (two units a character
+  // outside the basic plane); LimitTitleLength counts the characters.
+  TitleEdit->setMaxLength(static_cast<int>(2 * kMaxTitleChars));
   TitleApplyButton = Named(new QPushButton(QStringLiteral("Change Video Title"), titleRow_), "TitleApplyButton");
   auto* row = new QHBoxLayout(titleRow_);
   row->setContentsMargins(4, 2, 2, 2);
@@ -243,6 +244,8 @@ void TTransferForm::ConnectHandlers() {
   connect(H264_radio, &QRadioButton::clicked, this, &TTransferForm::H264_radioClick);
   connect(HideThumbnail, &QCheckBox::clicked, this, &TTransferForm::HideThumbnailClick);
   connect(TitleApplyButton, &QPushButton::clicked, this, &TTransferForm::TitleApplyButtonClick);
+  connect(TitleEdit, &QLineEdit::textEdited, this, &TTransferForm::LimitTitleLength);
+  connect(mountWatcher_, &MountWatcher::Changed, this, &TTransferForm::MountTableChanged);
 
   TeShellListView1->OnAddFolder = [this](const QString& p, bool f) { return TeShellListView1AddFolder(p, f); };
   TeShellListView2->OnAddFolder = [this](const QString& p, bool f) { return TeShellListView2AddFolder(p, f); };
@@ -258,7 +261,14 @@ void TTransferForm::ConnectHandlers() {
 
 void TTransferForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (!event->spontaneous()) FormShow();
+  if (event->spontaneous()) return;
+  mountWatcher_->Start();
+  FormShow();
+}
+
+void TTransferForm::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (!event->spontaneous()) mountWatcher_->Stop();
 }
 
 void TTransferForm::resizeEvent(QResizeEvent* event) {
@@ -317,7 +327,7 @@ void TTransferForm::ListRootChanged() {
 }
 
 void TTransferForm::ShowFallbackFolder() {
-  const std::string folder = FallbackDeviceFolder(ProgramFolder());
+  const std::string folder = FallbackDeviceFolder();
   if (!FolderExists(folder)) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
@@ -366,6 +376,11 @@ void TTransferForm::btnDetectPSPClick() {
 }
 
 void TTransferForm::PSPDriveComboChange() {
+  // It may ask whether to make the video folder.
+  RunBusy([this] { ShowDriveFolder(); });
+}
+
+void TTransferForm::ShowDriveFolder() {
   if (!isVisible() || !driveListReady_) return;
   const int index = PSPDriveCombo->currentIndex();
   if (index < 0 || index >= static_cast<int>(volumes_.size())) {
@@ -451,14 +466,24 @@ void TTransferForm::CopyBetween(TTeMyShellListView* from, TTeMyShellListView* to
     dest = DeviceFolderPath(LocalPath(SelectedDriveRoot()), videoKind_);
   else
     dest = LocalPath(to->Root());
-  if (dest.empty()) return;
-  CopyWithProgress(this, QStringLiteral("Transfering ... "), paths, dest);
+  if (dest.empty()) {
+    // Only when even the folder for files without a stick could not be made.
+    ShowMessageDlg("There is no folder to copy to: no PSP is detected and the folder \"" + FallbackDeviceFolder() +
+                       "\" cannot be created.",
+                   MsgKind::Error, mbOK);
+    return;
+  }
+  RunBusy([&] { CopyWithProgress(this, QStringLiteral("Transfering ... "), paths, dest); });
   // Without change notifications from the file system, the list reads its folder again.
   to->Refresh();
   if (to == TeShellListView2) FillPie();
 }
 
 void TTransferForm::btnDelClick() {
+  RunBusy([this] { DeleteFocusedList(); });
+}
+
+void TTransferForm::DeleteFocusedList() {
   QWidget* focus = focusWidget();
   TTeMyShellListView* list = focus == TeShellListView1   ? TeShellListView1
                              : focus == TeShellListView2 ? TeShellListView2
@@ -472,11 +497,11 @@ void TTransferForm::btnDelClick() {
 }
 
 void TTransferForm::TeShellListView1KeyDown(int key) {
-  if (key == Qt::Key_Delete) DeleteSelected(TeShellListView1, false, true);
+  if (key == Qt::Key_Delete) RunBusy([this] { DeleteSelected(TeShellListView1, false, true); });
 }
 
 void TTransferForm::TeShellListView2KeyDown(int key) {
-  if (key == Qt::Key_Delete) DeleteSelected(TeShellListView2, false, true);
+  if (key == Qt::Key_Delete) RunBusy([this] { DeleteSelected(TeShellListView2, false, true); });
 }
 
 void TTransferForm::DeleteSelected(TTeMyShellListView* list, bool withThumbnails, bool ask) {
@@ -543,11 +568,68 @@ void TTransferForm::UpdateTitleEdit(TTeMyShellListView* list, const QString& pat
   selectedMp4_ = path;
   selectedList_ = list;
   TitleEdit_Filename->setText(QFileInfo(path).fileName());
-  TitleEdit->setText(list->Title(path));
+  shownTitle_ = list->Title(path);
+  TitleEdit->setText(shownTitle_);
+}
+
+void TTransferForm::LimitTitleLength() {
+  const std::u16string units = TitleEdit->text().toStdU16String();
+  if (Utf16CharacterCount(units) <= kMaxTitleChars) return;
+  const int cursor = TitleEdit->cursorPosition();
+  TitleEdit->setText(QString::fromStdU16String(Utf16FirstCharacters(units, kMaxTitleChars)));
+  TitleEdit->setCursorPosition(std::min(cursor, static_cast<int>(TitleEdit->text().size())));
 }
 
 void TTransferForm::TitleApplyButtonClick() {
-  if (selectedMp4_.isEmpty() || !selectedList_) return;
-  WriteMp4Title(LocalPath(selectedMp4_), Utf8ToUtf16(TitleEdit->text().toStdString()));
+  if (selectedMp4_.isEmpty() || !selectedList_ || busy_) return;
+  // A title the user did not change is not written: the file stays as it is.
+  if (TitleEdit->text() == shownTitle_) return;
+  RunBusy([this] { ChangeTitle(LocalPath(selectedMp4_), TitleEdit->text()); });
+}
+
+void TTransferForm::ChangeTitle(const std::string& path, const QString& title) {
+  Mp4TitleChange change;
+  TitleWriteResult result = change.Prepare(path, title.toStdU16String());
+  // Writing a whole file anew takes a while: off this thread, with progress.
+  if (result == TitleWriteResult::Written && change.RewritesFile())
+    RunWithProgress(this, QStringLiteral("Changing the title ... "),
+                    [&](const FileOpProgressFn& progress) { result = change.Apply(progress); });
+  else if (result == TitleWriteResult::Written)
+    result = change.Apply();
+  if (result != TitleWriteResult::Written && result != TitleWriteResult::Cancelled)
+    ShowMessageDlg("Cannot change the title: \"" + LocalPath(QFileInfo(QtPath(path)).fileName()) + "\" " +
+                       TitleWriteProblem(result) + ".",
+                   MsgKind::Error, mbOK);
   selectedList_->Refresh();
+  if (selectedList_ == TeShellListView2) FillPie();
+  shownTitle_ = selectedList_->Title(selectedMp4_);
+  TitleEdit->setText(shownTitle_);
+}
+
+void TTransferForm::RunBusy(const std::function<void()>& operation) {
+  if (busy_) {
+    operation();
+    return;
+  }
+  busy_ = true;
+  operation();
+  busy_ = false;
+  if (detectWhenIdle_) {
+    detectWhenIdle_ = false;
+    MountTableChanged();
+  }
+}
+
+void TTransferForm::MountTableChanged() {
+  if (busy_) {
+    detectWhenIdle_ = true;
+    return;
+  }
+  if (!isVisible()) return;
+  // As if "Detect PSP" had been pressed; a stick that went away leaves the
+  // fallback folder and the empty pie, without a message.
+  WriteLog("The mount table changed: detecting the PSP again");
+  RunBusy([this] { btnDetectPSPClick(); });
+  TeShellListView1->Refresh();
+  if (!selectedMp4_.isEmpty() && !QFileInfo::exists(selectedMp4_)) UpdateTitleEdit(nullptr, QString(), false);
 }

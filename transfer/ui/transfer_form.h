@@ -10,6 +10,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ class QChartView;
 class QRadioButton;
 class QToolButton;
 class QPushButton;
+class MountWatcher;
 class TTeMyShellListView;
 
 class TTransferForm : public QWidget {
@@ -62,6 +64,8 @@ class TTransferForm : public QWidget {
   bool DevicePresent() const { return devicePresent_; }
   // The volumes behind the drive list, in its order.
   const std::vector<Volume>& DriveVolumes() const { return volumes_; }
+  // Watches the mount table while the window is shown.
+  const MountWatcher* MountTableWatcher() const { return mountWatcher_; }
 
  public slots:
   void FormShow();
@@ -95,6 +99,7 @@ class TTransferForm : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
@@ -107,9 +112,17 @@ class TTransferForm : public QWidget {
   void ShowFallbackFolder();
   void ListRootChanged();
   QString SelectedDriveRoot() const;
+  void ShowDriveFolder();
   void CopyBetween(TTeMyShellListView* from, TTeMyShellListView* to);
+  void DeleteFocusedList();
   void DeleteSelected(TTeMyShellListView* list, bool withThumbnails, bool ask);
   void EnableTitleControls(bool on);
+  void LimitTitleLength();
+  void ChangeTitle(const std::string& path, const QString& title);
+  void MountTableChanged();
+  // Runs an operation that may wait for the user or a thread: a mount
+  // change meanwhile is handled once it has ended.
+  void RunBusy(const std::function<void()>& operation);
 
   VideoKind videoKind_ = kMpeg4Video;
   bool devicePresent_ = false;
@@ -118,6 +131,10 @@ class TTransferForm : public QWidget {
   std::vector<Volume> volumes_;
   QString selectedMp4_;                          // file of the title controls
   TTeMyShellListView* selectedList_ = nullptr;  // and the list it was picked in
+  QString shownTitle_;                           // the title the edit was filled with
+  MountWatcher* mountWatcher_ = nullptr;
+  bool busy_ = false;               // a copy, delete or title change is running
+  bool detectWhenIdle_ = false;     // the mount table changed meanwhile
   QWidget* titleRow_ = nullptr;
   QLabel* pieLegend_ = nullptr;  // the slices of Series1 with their values
 };
