@@ -335,6 +335,28 @@ TEST_F(Batchvc, TitlesAreShownAndChangedInPlace) {
   EXPECT_EQ(ReadFileBytes(dir_.file("copy.m4v")), ReadFileBytes(out));
 }
 
+// Titles count characters, not UTF-16 units: 200 emoji are stored and
+// shown whole without a warning; 300 are cut to 255 with one.
+TEST_F(Batchvc, TitlesOfUpTo255CharactersInAnyScriptAreKeptWhole) {
+  const std::string clip = dir_.file("M4V20001.MP4");
+  int rc = -1;
+  const std::string made = RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=160x120:rate=10 -f lavfi "
+                                      "-i sine -t 0.5 -c:v mpeg4 -c:a aac -metadata title=Short -f psp '" + clip + "' 2>&1", &rc);
+  ASSERT_EQ(rc, 0) << made;
+  std::string emoji;
+  for (int i = 0; i < 300; ++i) emoji += "\xF0\x9F\x8E\xAC";  // 🎬
+  const std::string title200 = emoji.substr(0, 200 * 4);
+  BatchRun r = Run({"--set-title", title200, clip});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(Run({"--show-title", clip}).out, title200 + "\n");
+
+  r = Run({"--set-title", emoji, clip});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("the title is cut to its first 255 characters"), std::string::npos) << r.err;
+  EXPECT_EQ(Run({"--show-title", clip}).out, emoji.substr(0, 255 * 4) + "\n");
+}
+
 TEST_F(Batchvc, DemoConvertsItsOwnClipWithoutTouchingTheUsersSettings) {
   const BatchRun r = Run({"--demo"});
   ASSERT_EQ(r.status, 0) << r.err;

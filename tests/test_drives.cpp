@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "tests/support/test_support.h"
+#include "transfer/psp_device.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -85,6 +87,113 @@ TEST_F(FakeSys, VolumesAreWholeBlockFileSystemsEachDeviceOnce) {
   EXPECT_FALSE(v[0].removable);
   EXPECT_EQ(v[1].root, dir_.file("mnt/stick one"));
   EXPECT_TRUE(v[1].removable);
+}
+
+// Block devices placed as the kernel places them, each with its parent
+// devices, their buses and their own "removable" attributes:
+//   a built-in card reader (MMC bus; removable 0, hotplug 1) and its Memory
+//   Stick slot, a USB card reader (removable 0 on the disk), a disk behind a
+//   device that says "removable" itself, and the internal SATA disk.
+class DesktopSys : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string pci = "devices/pci0000:00/";
+    Bus(pci + "0000:00:1c.0", "pci");
+    Bus(pci + "0000:00:1c.0/rtsx_pci_sdmmc.0/mmc_host/mmc0/mmc0:aaaa", "mmc");
+    Block(pci + "0000:00:1c.0/rtsx_pci_sdmmc.0/mmc_host/mmc0/mmc0:aaaa/block/mmcblk0", "179:0", "mmcblk0p1",
+          "179:1");
+    Bus(pci + "0000:00:1c.0/rtsx_pci_ms.0/memstick0/memstick0:1", "memstick");
+    Block(pci + "0000:00:1c.0/rtsx_pci_ms.0/memstick0/memstick0:1/block/mspblk0", "252:0", "mspblk0p1", "252:1");
+    Bus(pci + "0000:00:14.0", "pci");
+    Bus(pci + "0000:00:14.0/usb2/2-1", "usb");
+    Bus(pci + "0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0", "scsi");
+    Block(pci + "0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdd", "8:48", "sdd1", "8:49");
+    fs::create_directories(dir_.file("sys/devices/platform/dock.0"));
+    WriteFileBytes(dir_.file("sys/devices/platform/dock.0/removable"), "removable\n");
+    Block("devices/platform/dock.0/disk/sde", "8:64", "", "");
+    Bus(pci + "0000:00:17.0", "pci");
+    WriteFileBytes(dir_.file("sys/" + pci + "0000:00:17.0/removable"), "fixed\n");
+    Bus(pci + "0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0", "scsi");
+    Block(pci + "0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0/block/sda", "8:0", "sda2", "8:2");
+  }
+
+  void Bus(const std::string& device, const std::string& bus) {
+    fs::create_directories(dir_.file("sys/" + device));
+    fs::create_directories(dir_.file("sys/bus/" + bus));
+    fs::create_symlink(dir_.file("sys/bus/" + bus), dir_.file("sys/" + device + "/subsystem"));
+  }
+
+  // A disk whose own "removable" says 0, and its partition.
+  void Block(const std::string& disk, const std::string& diskNumber, const std::string& part,
+             const std::string& partNumber) {
+    fs::create_directories(dir_.file("sys/" + disk));
+    WriteFileBytes(dir_.file("sys/" + disk + "/removable"), "0\n");
+    fs::create_directories(dir_.file("sys/dev/block"));
+    fs::create_symlink(dir_.file("sys/" + disk), dir_.file("sys/dev/block/" + diskNumber));
+    if (part.empty()) return;
+    fs::create_directories(dir_.file("sys/" + disk + "/" + part));
+    fs::create_symlink(dir_.file("sys/" + disk + "/" + part), dir_.file("sys/dev/block/" + partNumber));
+  }
+
+  std::string Mount(int id, const std::string& majmin, const std::string& folder, const std::string& source) {
+    fs::create_directories(dir_.file(folder));
+    return std::to_string(id) + " 1 " + majmin + " / " + dir_.file(folder) + " rw - vfat " + source + " rw\n";
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(DesktopSys, CardReadersAndUsbReadersCountAsRemovableTheInternalDiskDoesNot) {
+  const std::string sys = dir_.file("sys");
+  EXPECT_TRUE(IsRemovableBlockDevice(sys, 179, 1)) << "SD card in the built-in reader";
+  EXPECT_TRUE(IsRemovableBlockDevice(sys, 179, 0));
+  EXPECT_TRUE(IsRemovableBlockDevice(sys, 252, 1)) << "Memory Stick in the built-in reader";
+  EXPECT_TRUE(IsRemovableBlockDevice(sys, 8, 49)) << "USB reader";
+  EXPECT_TRUE(IsRemovableBlockDevice(sys, 8, 64)) << "behind a device that says it is removable";
+  EXPECT_FALSE(IsRemovableBlockDevice(sys, 8, 2)) << "internal SATA disk";
+  EXPECT_FALSE(IsRemovableBlockDevice(sys, 8, 0));
+}
+
+// The stick in a built-in card reader is found by its PSP folder; a folder
+// the automounter made for this user counts as removable whatever the
+// device says, one of another user's or the automount folder itself not.
+TEST_F(DesktopSys, TheStickInACardReaderAndAnAutomountedVolumeAreFound) {
+  const std::vector<std::string> automount = {dir_.file("media/me"), dir_.file("run/media/me")};
+  const std::string table = Mount(1, "8:2", "root", "/dev/sda2") +
+                            Mount(2, "179:1", "mnt/card", "/dev/mmcblk0p1") +
+                            Mount(3, "8:49", "mnt/usb", "/dev/sdd1");
+  std::vector<Volume> v = VolumesFromMounts(ParseMountInfo(table), dir_.file("sys"), automount);
+  ASSERT_EQ(v.size(), 3u);
+  EXPECT_FALSE(v[0].removable);
+  EXPECT_TRUE(v[1].removable);
+  EXPECT_TRUE(v[2].removable);
+  fs::create_directories(dir_.file("mnt/card/PSP"));
+  const auto eightGb = [](const std::string&) { return std::uint64_t{8} << 30; };
+  EXPECT_EQ(DetectPspVolume(v, eightGb), 1);
+
+  // The internal disk's numbers stand in for a disk the system does not
+  // know to be removable.
+  const std::string automounted = Mount(1, "8:2", "root", "/dev/sda2") +
+                                  Mount(2, "8:3", "run/media/me/STICK", "/dev/sda3") +
+                                  Mount(3, "8:4", "run/media/other/THEIRS", "/dev/sda4") +
+                                  Mount(4, "8:5", "media/me", "/dev/sda5");
+  v = VolumesFromMounts(ParseMountInfo(automounted), dir_.file("sys"), automount);
+  ASSERT_EQ(v.size(), 4u);
+  EXPECT_EQ(v[1].root, dir_.file("run/media/me/STICK"));
+  EXPECT_TRUE(v[1].removable);
+  EXPECT_FALSE(v[2].removable);
+  EXPECT_FALSE(v[3].removable);
+  fs::create_directories(dir_.file("run/media/me/STICK/PSP"));
+  EXPECT_EQ(DetectPspVolume(v, eightGb), 1);
+}
+
+TEST(AutomountFolders, AreTheUsersOwnBelowMediaAndRunMedia) {
+  const std::vector<std::string> folders = UserAutomountFolders();
+  ASSERT_EQ(folders.size(), 2u);
+  EXPECT_EQ(folders[0].rfind("/media/", 0), 0u);
+  EXPECT_EQ(folders[1].rfind("/run/media/", 0), 0u);
+  EXPECT_EQ(folders[0].substr(7), folders[1].substr(11));
+  EXPECT_GT(folders[0].size(), 7u);
 }
 
 TEST(ExtraVolumes, ExistingFoldersInOrderAsRemovable) {

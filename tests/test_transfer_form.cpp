@@ -2,15 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cstdlib>
@@ -25,6 +29,7 @@
 #include "tests/support/test_support.h"
 #include "transfer/title_patch.h"
 #include "transfer/ui/shell_list_view.h"
+#include "transfer/utf16_text.h"
 
 // Fontconfig keeps its configuration for the life of the process.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
@@ -39,20 +44,24 @@ namespace fs = std::filesystem;
 //   videos: M4V20002.MP4, M4V20002.THM, MAQ20002.MP4, notes.txt, Older/
 class TransferForm : public ::testing::Test {
  protected:
-  // A small titled MP4 made once by the ffmpeg command line; empty when that failed.
-  static std::string TitledClip() {
+  // Small MP4 files made once by the ffmpeg command line (empty paths when
+  // that failed): a PSP file titled "Stick title" with its movie box last,
+  // one with it first, a fragmented one, and one without a PSP title entry.
+  static std::string Clip(const std::string& name, const std::string& options) {
     static TempDir clips;
-    static std::string path = [] {
-      const std::string p = clips.file("titled.mp4");
-      int rc = -1;
-      const std::string out = RunCommand(
-          "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=160x120:rate=10 -f lavfi -i sine -t 0.5 "
-          "-c:v mpeg4 -c:a aac -metadata title='Stick title' -f psp '" + p + "' 2>&1", &rc);
-      if (rc != 0) ADD_FAILURE() << out;
-      return rc == 0 ? p : std::string();
-    }();
-    return path;
+    const std::string p = clips.file(name);
+    if (fs::exists(p)) return p;
+    int rc = -1;
+    const std::string out = RunCommand(
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=160x120:rate=10 -f lavfi -i sine -t 0.5 "
+        "-c:v mpeg4 -c:a aac -metadata title='Stick title' " + options + " '" + p + "' 2>&1", &rc);
+    if (rc != 0) ADD_FAILURE() << out;
+    return rc == 0 ? p : std::string();
   }
+  static std::string TitledClip() { return Clip("titled.mp4", "-f psp"); }
+  static std::string MovieBoxFirstClip() { return Clip("first.mp4", "-f psp -movflags +faststart"); }
+  static std::string FragmentedClip() { return Clip("fragmented.mp4", "-f psp -movflags frag_keyframe+empty_moov"); }
+  static std::string UntitledClip() { return Clip("untitled.mp4", "-f mp4"); }
 
   void SetUp() override {
     TestApplication();
@@ -70,6 +79,7 @@ class TransferForm : public ::testing::Test {
     for (const char* name : {"M4V20002.MP4", "M4V20002.THM", "MAQ20002.MP4", "notes.txt"})
       WriteFileBytes(videos_ + "/" + name, name);
     UseVolumes({stick_});
+    setenv("XDG_DATA_HOME", dataHome_.c_str(), 1);
     AppSettings().formatMp4 = 0;
     Frame().ProgramFolder = program_;
     Frame().SetOutputPath(videos_ + "/M4V20003.MP4");
@@ -78,6 +88,7 @@ class TransferForm : public ::testing::Test {
   void TearDown() override {
     form_.reset();
     unsetenv(kExtraVolumesVariable);
+    unsetenv("XDG_DATA_HOME");
     SetLogFilePath("");
   }
 
@@ -118,6 +129,8 @@ class TransferForm : public ::testing::Test {
   std::string stick_ = dir_.file("stick");
   std::string videos_ = dir_.file("videos");
   std::string program_ = dir_.file("program");
+  std::string dataHome_ = dir_.file("home/.local/share");
+  std::string mnv_ = stick_ + "/MP_ROOT/100MNV01";
   std::unique_ptr<TTransferForm> form_;
 };
 
@@ -247,15 +260,26 @@ TEST_F(TransferForm, TheDetectedStickGetsItsMissingFolderWithoutAQuestion) {
   EXPECT_EQ(f.TeShellListView2->Root().toStdString(), stick_ + "/MP_ROOT/100MNV01");
 }
 
+// Without a stick the right list shows a folder of the user's data folder,
+// made when missing, and "=>" copies into it.
 TEST_F(TransferForm, WithoutAStickTheFallbackFolderAndAnEmptyPie) {
   UseVolumes({videos_});
+  ScriptedMessageBox box;
   TTransferForm& f = Show();
   EXPECT_EQ(f.TeLabel3->text(), "PSP not detected");
   EXPECT_FALSE(f.DevicePresent());
-  EXPECT_EQ(f.TeShellListView2->Root().toStdString(), program_ + "/temp");
+  const std::string fallback = dataHome_ + "/Corvane/transfer";
+  EXPECT_EQ(f.TeShellListView2->Root().toStdString(), fallback);
+  EXPECT_TRUE(fs::is_directory(fallback));
   ASSERT_EQ(f.Series1->count(), 1);
   EXPECT_EQ(f.Series1->slices()[0]->label(), "None ");
   EXPECT_EQ(f.Series1->slices()[0]->value(), 0.0);
+
+  f.TeShellListView1->selectRow(RowOf(f.TeShellListView1, "M4V20002.MP4"));
+  f.btnTransfer->click();
+  EXPECT_EQ(ReadFileBytes(fallback + "/M4V20002.MP4"), "M4V20002.MP4");
+  EXPECT_EQ(Names(f.TeShellListView2), std::vector<std::string>{"M4V20002.MP4"});
+  EXPECT_TRUE(box.texts.empty());
 }
 
 TEST_F(TransferForm, TitleControlsFollowTheSelectionAndChangeTheTitle) {
@@ -278,6 +302,105 @@ TEST_F(TransferForm, TitleControlsFollowTheSelectionAndChangeTheTitle) {
   list->selectRow(RowOf(list, "M4V20001.THM"));
   EXPECT_FALSE(f.TitleApplyButton->isEnabled());
   EXPECT_TRUE(f.TitleEdit->text().isEmpty());
+}
+
+// Pressing "Change Video Title" without editing leaves the file as it was,
+// and the whole stored title is in the edit.
+TEST_F(TransferForm, AnUneditedFullTitleIsShownWholeAndLeavesTheFileAlone) {
+  std::string cjk;
+  for (int i = 0; i < 255; ++i) cjk += "\xE5\xA4\x8F";  // 夏
+  const std::string path = mnv_ + "/M4V20001.MP4";
+  ASSERT_EQ(WriteMp4Title(path, Utf8ToUtf16(cjk)), TitleWriteResult::Written);
+  const std::string before = ReadFileBytes(path);
+  ScriptedMessageBox box;
+  TTransferForm& f = Show();
+  TTeMyShellListView* list = f.TeShellListView2;
+  list->selectRow(RowOf(list, "M4V20001.MP4"));
+  EXPECT_EQ(f.TitleEdit->text().toStdString(), cjk);
+  QTest::mouseClick(f.TitleApplyButton, Qt::LeftButton);
+  EXPECT_EQ(ReadFileBytes(path), before);
+  EXPECT_TRUE(box.texts.empty());
+  EXPECT_EQ(list->CellText(RowOf(list, "M4V20001.MP4"), kTypeColumn).toStdString(), cjk);
+}
+
+// A pasted title keeps its first 255 characters, emoji counted once each.
+TEST_F(TransferForm, APastedLongTitleKeepsItsFirst255Characters) {
+  std::string emoji;
+  for (int i = 0; i < 300; ++i) emoji += "\xF0\x9F\x8E\xAC";  // 🎬, two UTF-16 units
+  TTransferForm& f = Show();
+  f.TeShellListView2->selectRow(RowOf(f.TeShellListView2, "M4V20001.MP4"));
+  f.TitleEdit->setFocus();
+  const auto paste = [&](const std::string& text) {
+    QApplication::clipboard()->setText(QString::fromStdString(text));
+    QTest::keySequence(f.TitleEdit, QKeySequence::SelectAll);
+    QTest::keySequence(f.TitleEdit, QKeySequence::Paste);
+  };
+  paste(std::string(300, 'a'));
+  EXPECT_EQ(f.TitleEdit->text().toStdString(), std::string(255, 'a'));
+  paste(emoji);
+  EXPECT_EQ(f.TitleEdit->text().toStdString(), emoji.substr(0, 255 * 4));
+  QTest::mouseClick(f.TitleApplyButton, Qt::LeftButton);
+  EXPECT_EQ(ReadMp4Title(mnv_ + "/M4V20001.MP4"), emoji.substr(0, 255 * 4));
+  EXPECT_EQ(f.TitleEdit->text().toStdString(), emoji.substr(0, 255 * 4));
+}
+
+// A title that cannot be changed is told in one message, and the file and
+// the list keep the old one.
+TEST_F(TransferForm, AFailedTitleChangeIsToldInOneMessage) {
+  fs::copy_file(UntitledClip(), mnv_ + "/M4V20005.MP4");
+  fs::copy_file(FragmentedClip(), mnv_ + "/M4V20006.MP4");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"M4V20005.MP4", "Cannot change the title: \"M4V20005.MP4\" has no PSP title entry (not written for a PSP); "
+                       "left unchanged."},
+      {"M4V20006.MP4", "Cannot change the title: \"M4V20006.MP4\" has a layout the title cannot be changed in "
+                       "safely; left unchanged."}};
+  TTransferForm& f = Show();
+  TTeMyShellListView* list = f.TeShellListView2;
+  for (const auto& [name, message] : cases) {
+    SCOPED_TRACE(name);
+    const std::string before = ReadFileBytes(mnv_ + "/" + name);
+    const QString oldTitle = list->CellText(RowOf(list, name), kTypeColumn);
+    ScriptedMessageBox box;
+    list->selectRow(RowOf(list, name));
+    f.TitleEdit->clear();
+    QTest::keyClicks(f.TitleEdit, "A much longer title than before");
+    QTest::mouseClick(f.TitleApplyButton, Qt::LeftButton);
+    EXPECT_EQ(box.texts, std::vector<std::string>{message});
+    ASSERT_EQ(box.kinds.size(), 1u);
+    EXPECT_EQ(box.kinds[0], MsgKind::Error);
+    EXPECT_EQ(ReadFileBytes(mnv_ + "/" + name), before);
+    EXPECT_EQ(list->CellText(RowOf(list, name), kTypeColumn), oldTitle);
+  }
+}
+
+// A file whose movie box comes first is written anew on a thread of its own
+// while the progress dialog is up and the window keeps handling events.
+TEST_F(TransferForm, AMovieBoxFirstTitleChangeRunsBesideTheWindowWithProgress) {
+  const std::string path = mnv_ + "/M4V20007.MP4";
+  fs::copy_file(MovieBoxFirstClip(), path);
+  const std::string packets = PacketChecksums(path);
+  TTransferForm& f = Show();
+  TTeMyShellListView* list = f.TeShellListView2;
+  list->selectRow(RowOf(list, "M4V20007.MP4"));
+  f.TitleEdit->clear();
+  QTest::keyClicks(f.TitleEdit, "A title for a file with its movie box first");
+  int ticks = 0;
+  bool dialogSeen = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    ++ticks;
+    for (QProgressDialog* d : f.findChildren<QProgressDialog*>()) dialogSeen = dialogSeen || d->isVisible();
+  });
+  watch.start(0);
+  QTest::mouseClick(f.TitleApplyButton, Qt::LeftButton);
+  const int ticksDuringTheChange = ticks;
+  watch.stop();
+  EXPECT_GT(ticksDuringTheChange, 0) << "the window's events went on during the change";
+  EXPECT_TRUE(dialogSeen);
+  EXPECT_EQ(ReadMp4Title(path), "A title for a file with its movie box first");
+  EXPECT_EQ(PacketChecksums(path), packets);
+  EXPECT_EQ(list->CellText(RowOf(list, "M4V20007.MP4"), kTypeColumn), "A title for a file with its movie box first");
+  EXPECT_FALSE(f.findChild<QProgressDialog*>() && f.findChild<QProgressDialog*>()->isVisible());
 }
 
 TEST_F(TransferForm, ResizeSplitsTheWidthBetweenTheLists) {
