@@ -5,3 +5,8 @@ if(CORVANE_GUI)
   corvane_test(test_transfer_form SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_transfer_form.cpp
     LIBS corvane_transfer_ui Qt6::Test)
 endif()
+# The transfer window against real mounts, in a mount namespace of its own.
+if(CORVANE_GUI)
+  corvane_test(test_stick_mounts SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_stick_mounts.cpp
+    LIBS corvane_transfer_ui Qt6::Test)
+endif()
