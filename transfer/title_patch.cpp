@@ -60,7 +60,7 @@ TitleWriteResult WriteFailed() {
 TitleWriteResult FromRewrite(RewriteResult r) {
   switch (r) {
     case RewriteResult::Done: return TitleWriteResult::Written;
-    case RewriteResult::NoRoom: return TitleWriteResult::NoRoom;
+    case RewriteResult::NoRoom: return TitleWriteResult::NoRoomForCopy;
     case RewriteResult::Cancelled: return TitleWriteResult::Cancelled;
     case RewriteResult::Failed: return TitleWriteResult::RewriteFailed;
   }
@@ -103,7 +103,8 @@ std::string TitleWriteProblem(TitleWriteResult result) {
     case TitleWriteResult::OpenFailed: return "cannot be opened for writing";
     case TitleWriteResult::NotFound: return "has no PSP title entry (not written for a PSP); left unchanged";
     case TitleWriteResult::Refused: return "has a layout the title cannot be changed in safely; left unchanged";
-    case TitleWriteResult::NoRoom:
+    case TitleWriteResult::NoRoom: return "has no room to grow on its drive; left unchanged";
+    case TitleWriteResult::NoRoomForCopy:
       return "needs as much free space beside it as its own size for the change, and the drive has less; "
              "left unchanged";
     case TitleWriteResult::Cancelled: return "was left unchanged (cancelled)";

@@ -40,7 +40,8 @@ enum class TitleWriteResult {
   OpenFailed,     // logged "Fail to open mp4 file <path>"
   NotFound,       // logged "Fail to find mp4 title"; file unchanged
   Refused,        // a layout that cannot be patched safely; logged, file unchanged
-  NoRoom,         // not enough free space for the change; file unchanged
+  NoRoom,         // not enough free space to grow the file in place; file unchanged
+  NoRoomForCopy,  // not enough free space for the new file beside it; file unchanged
   Cancelled,      // stopped through the progress callback; file unchanged
   RewriteFailed,  // the new file beside it could not be written; file unchanged
   WriteFailed,    // an I/O error after the file had started to change in place
