@@ -144,6 +144,7 @@ class WindowConversionTest : public QObject {
   }
 
   void OpeningAClipRendersItAndTheTransportButtonsDriveIt() {
+    QVERIFY(form->SaveThumbnailBtn->icon().isNull());
     form->OpenVideoFile(QString::fromStdString(Clip("ten")));
     QCOMPARE(Frame().SourceReadiness, 2);
     QCOMPARE(Frame().PlaybackState.load(), 2);
@@ -152,6 +153,9 @@ class WindowConversionTest : public QObject {
     QCOMPARE(form->PositionRangeBar->High(), 10);
     QVERIFY(form->menu_SetOutputPath->isEnabled());
     QVERIFY(form->SaveThumbnailBtn->isEnabled());
+    // The shipped default picture until a conversion makes a thumbnail.
+    QVERIFY(!form->SaveThumbnailBtn->icon().isNull());
+    QCOMPARE(form->SaveThumbnailBtn->toolTip(), QString("Save the current frame as video thumbnail"));
     QCOMPARE(std::filesystem::path(Frame().GetOutputPath()).filename().string(), std::string("M4V20001.MP4"));
     // The renderer's pictures reach the panel, placed at the source's 4:3.
     QVERIFY(LoopUntil([&] { return !form->Panel1->LastFrame().isNull(); }, 5000));
