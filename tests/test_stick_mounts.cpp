@@ -38,6 +38,11 @@
 
 // Fontconfig keeps its configuration for the life of the process.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+// Qt is not built with ThreadSanitizer: its own threads' bookkeeping is not
+// ours to fix.
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libQt6Core.so*\nrace:libQt6Gui.so*\nrace:libQt6Widgets.so*\nrace:libQt6Test.so*\n";
+}
 
 namespace {
 namespace fs = std::filesystem;
