@@ -47,6 +47,7 @@ struct EncoderState {
   std::vector<std::int16_t> channelA, channelB, resampledA, resampledB, interleaved;
   std::unique_ptr<LumResampler> resampler1, resampler2;
   bool outputOpen = false;   // a writer is open and takes frames
+  std::string OpenFilePath;  // the file that writer writes, empty without one
   bool queuedMode = false;   // worker threads encode (DeliverQueued)
   int writersInFlight = 0;   // writer calls running with the lock released
 

@@ -51,6 +51,7 @@ int OpenCodecLibraryOutput(const std::string& path) {
   if (p.outChannels >= 2 && p.srcChannels >= 2)
     e.resampler2 = LumResampler::Create(p.srcSampleRate, p.outSampleRate, 256, 0.95, 9.0, 1);
   e.outputOpen = true;
+  e.OpenFilePath = path;
   return 0;
 }
 
@@ -85,6 +86,7 @@ void EndWriter() {
   EncoderState& e = Enc();
   if (e.outputOpen || Mp4IsOpen()) Mp4End();
   e.outputOpen = false;
+  e.OpenFilePath.clear();
   e.resampler1.reset();
   e.resampler2.reset();
 }
@@ -128,7 +130,12 @@ int OpenNextPart() {
   return OpenOutput(false);
 }
 
-double OutputSizeMiB() { return FileSizeMiB(Frame().GetOutputPath()); }
+std::string OutputFilePath() {
+  CritSecLock lock(EncoderLock());
+  return Enc().OpenFilePath;
+}
+
+double OutputSizeMiB() { return FileSizeMiB(OutputFilePath()); }
 
 void EndOutput() {
   CritSecLock lock(EncoderLock());

@@ -14,7 +14,12 @@ int OpenOutput(bool first);
 // Ends the current part and opens the next numbered one ("%s - %02d.%s").
 int OpenNextPart();
 
-// Size of the current output file in MiB, 0 when it cannot be opened.
+// The file being written (the current part), empty while none is open.
+// The output path of the frame state names the next output; this is the
+// file on disk that the conversion under way writes to.
+std::string OutputFilePath();
+
+// Size of the file being written in MiB, 0 when it cannot be opened.
 double OutputSizeMiB();
 
 // Ends the output. Called by the stop sequence once the worker threads have

@@ -44,6 +44,12 @@ class EngineView {
   virtual void SetPointLabelsVisible(bool visible) = 0;
   // The progress line (ProgressStatus) and the progress bar (0 to 100).
   virtual void SetProgressStatus(const std::string& text) = 0;
+  // A conversion's progress line: its figures (up to and including the
+  // two spaces before the output's path) and the output's path. A view
+  // short of room shortens the path, never the figures.
+  virtual void ShowProgressLine(const std::string& figures, const std::string& outputPath) {
+    SetProgressStatus(figures + outputPath + " ");
+  }
   virtual void SetProgressBar(int percent) = 0;
   // The size estimate of the output panel changed inputs (range or profile).
   virtual void RefreshSizeEstimate() = 0;

@@ -119,6 +119,40 @@ void RenderOnWorker() {
              e.SourcePath.c_str());
 }
 
+// Why the graph could not open a file, in the user's words.
+std::string RenderFailureText(HRESULT hr) {
+  if (hr == HRESULT_FILE_NOT_FOUND) return "The file was not found.";
+  if (hr == VFW_E_INVALID_FILE_FORMAT) return "It is not a video or sound file this converter can read.";
+  if (hr == VFW_E_UNSUPPORTED_STREAM) return "It holds neither a picture nor sound.";
+  if (hr == VFW_E_CANNOT_RENDER) return "None of its streams can be decoded.";
+  char text[64];
+  std::snprintf(text, sizeof(text), "The file could not be read (error 0x%08X).", static_cast<unsigned>(hr));
+  return text;
+}
+
+// A file the graph could not render at all: the user hears at once, and
+// nothing of the source before it stays on show (its labels, bar and
+// estimate); no source is ready to convert.
+HRESULT RefuseSource(HRESULT hr) {
+  FrameState& f = Frame();
+  f.SourceReadiness = 0;
+  f.TitleLength = 0;
+  f.RecordLength = 0;
+  f.RecordStartSec = f.RecordEndSec = 0;
+  Engine().bFreezeTimeLabel = false;
+  EngineView& v = View();
+  v.SetPositionMax(0);
+  v.SetPointLabelsVisible(false);
+  ShowTime();
+  v.SetProgressBar(0);
+  v.RefreshSizeEstimate();
+  ShowGuide(6);
+  v.SetBusyCursor(false);
+  ShowMessageDlg(translate("Cannot open") + " " + Engine().SourcePath + "\n" + translate(RenderFailureText(hr).c_str()),
+                 MsgKind::Error, mbOK);
+  return hr;
+}
+
 // Step 15.
 HRESULT QueryControlInterfaces() {
   GraphHandles& g = Graph();
@@ -249,6 +283,7 @@ int RenderSource() {
   // 12.-14.
   RenderOnWorker();
   if (!g.pGB) return 1;
+  if (FAILED(Worker().result())) return RefuseSource(Worker().result());
   g.pGB->FindFilterByName(L"Video Renderer", &g.pVideoRenderer);
   if (!g.pVideoRenderer && e.bFirstBuild) {
     e.bFirstBuild = false;

@@ -47,9 +47,16 @@ int HandleGraphEvents() {
 }
 
 int OnGraphEvent(long code, long, long) {
-  if (Frame().PlaybackState != 2 || Engine().bIgnoreGraphEvents) return 0;
+  if (Engine().bIgnoreGraphEvents) return 0;
+  // A paused renderer asks for a repaint once it holds a new picture (a
+  // pause, a seek while paused). One that comes after playback resumed
+  // would cover the playing video with a picture that no longer paints.
+  if (code == EC_REPAINT) {
+    if (Frame().PlaybackState == 1) ShowPausedFrame();
+    return 0;
+  }
+  if (Frame().PlaybackState != 2) return 0;
   if (code == EC_COMPLETE) OnComplete();
-  else if (code == EC_REPAINT) ShowPausedFrame();
   return 0;
 }
 

@@ -30,11 +30,9 @@ void CloseDVDVolume() {
   // 3.-4.
   // A paused graph is stopped too: its streaming threads must be idle
   // before the grabbers and the clock go.
-  if ((f.PlaybackState == 2 || f.PlaybackState == 1) && g.pMediaControl) {
-    g.pMediaControl->Stop();
-    OAFilterState state;
-    g.pMediaControl->GetState(-1, &state);
-  }
+  // The stop waits for the streaming threads, which a source stuck in a
+  // read may never let go: on a helper, with the stop's time-out.
+  if ((f.PlaybackState == 2 || f.PlaybackState == 1) && g.pMediaControl) StopGraphWithTimeout();
   f.PlaybackState = 0;
   if (!e.bStopTimedOut) ReleaseGraph();
   // The source it described is gone: Convert must not start on it.

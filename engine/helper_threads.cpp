@@ -87,6 +87,10 @@ void Movie_Stop_Helper::Execute() {
   if (control_ && SUCCEEDED(control_->Stop())) Frame().PlaybackState = 0;
 }
 
+void Movie_Seek_Helper::Execute() {
+  if (position_) position_->put_CurrentPosition(seconds_);
+}
+
 void SetVolume_Helper::Execute() {
   if (audio_) audio_->put_Volume(volume_);
 }

@@ -46,6 +46,20 @@ class Movie_Stop_Helper : public GraphHelper {
   ComPtr<IMediaControl> control_;
 };
 
+// A seek stops and restarts the streaming threads: it waits for them to
+// end, which a source stuck in a read does not do.
+class Movie_Seek_Helper : public GraphHelper {
+ public:
+  Movie_Seek_Helper(IMediaPosition* position, REFTIME seconds) : position_(position), seconds_(seconds) {}
+
+ protected:
+  void Execute() override;
+
+ private:
+  ComPtr<IMediaPosition> position_;
+  REFTIME seconds_;
+};
+
 class SetVolume_Helper : public GraphHelper {
  public:
   SetVolume_Helper(IBasicAudio* audio, long volume) : audio_(audio), volume_(volume) {}

@@ -17,6 +17,8 @@ void SetClockRateAtLeastOne() {
   if (CMyClock* clock = EngineClock(); clock && clock->Rate < 1.0f) clock->Rate = 1.0f;
 }
 
+constexpr DWORD kStopTimeoutMs = 6500;
+
 // Playing a finished file starts it again.
 void RewindWhenAtEnd() {
   IMediaPosition* mp = Graph().pMediaPosition;
@@ -24,7 +26,7 @@ void RewindWhenAtEnd() {
   REFTIME pos = 0, duration = 0;
   mp->get_CurrentPosition(&pos);
   mp->get_Duration(&duration);
-  if (std::fabs(duration - pos) < 0.01) mp->put_CurrentPosition(0);
+  if (std::fabs(duration - pos) < 0.01) SeekGraph(0);
 }
 
 // The paused picture takes the video's place in the panel at the source's
@@ -42,8 +44,13 @@ HRESULT Play() {
   EngineState& e = Engine();
   GraphHandles& g = Graph();
   FrameState& f = Frame();
-  // 1.-2.
+  // 1.-2. A graph whose stop or seek timed out is stuck in its streaming
+  // threads and would hold this thread too.
   if (e.RenderState == 0 || e.bVideoGrabberUnconnected) return 0;
+  if (e.bStopTimedOut) {
+    WriteLog("Play: the graph does not answer");
+    return 0;
+  }
   WriteLog("Play....");
   e.bFreezeTimeLabel = false;
   View().HidePausedFrame();
@@ -108,19 +115,13 @@ void Stop() {
     if (CMyClock* clock = EngineClock()) clock->Rate = 1.0f;
     SleepPumping(500);
     SleepPumping(50);
-    auto helper = std::make_shared<Movie_Stop_Helper>(g.pMediaControl);
     e.bStopping = true;
-    GraphHelper::RunAndWait(helper, 6500);
+    StopGraphWithTimeout();
     e.bStopping = false;
-    if (f.PlaybackState != 0) {
-      WriteLog("Stop time out");
-      e.bStopTimedOut = true;
-    }
-    f.PlaybackState = 0;
   }
   // 4.-5. Back at the very beginning, which is the start point again.
   if (!e.bStopTimedOut && g.pMediaPosition) {
-    g.pMediaPosition->put_CurrentPosition(0);
+    SeekGraph(0);
     f.RecordStartSec = 0;
     f.RecordLength = f.RecordEndSec;
   }
@@ -131,6 +132,27 @@ void Stop() {
 
 void SetVolume(long volume) {
   GraphHelper::RunAndWait(std::make_shared<SetVolume_Helper>(Graph().pBasicAudio, volume), 800);
+}
+
+void StopGraphWithTimeout() {
+  FrameState& f = Frame();
+  GraphHelper::RunAndWait(std::make_shared<Movie_Stop_Helper>(Graph().pMediaControl), kStopTimeoutMs);
+  if (f.PlaybackState != 0) {
+    WriteLog("Stop time out");
+    Engine().bStopTimedOut = true;
+  }
+  f.PlaybackState = 0;
+}
+
+bool SeekGraph(double seconds) {
+  EngineState& e = Engine();
+  IMediaPosition* mp = Graph().pMediaPosition;
+  if (!mp || e.bStopTimedOut) return false;
+  if (GraphHelper::RunAndWait(std::make_shared<Movie_Seek_Helper>(mp, seconds), kStopTimeoutMs)) return true;
+  WriteLog("Seek time out");
+  e.bStopTimedOut = true;
+  Frame().PlaybackState = 0;
+  return false;
 }
 
 void ShowPausedFrame() { View().ShowPausedFrame(); }

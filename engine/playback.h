@@ -12,6 +12,14 @@ void Pause(int ignored = 0);
 void Stop();
 // Hundredths of a decibel: 0 full, -10000 silent.
 void SetVolume(long volume);
+// Stops the graph on a helper thread with the stop's time-out (6500 ms);
+// a stop that does not end in time logs "Stop time out" and leaves the
+// graph alone from then on. PlaybackState is 0 afterwards either way.
+void StopGraphWithTimeout();
+// Moves the graph to seconds on a helper thread, waiting as long as for a
+// stop. A seek that does not finish in time leaves the graph as a stop
+// that timed out does: untouched from then on. False then.
+bool SeekGraph(double seconds);
 
 // The paused picture, shown over the video panel.
 void ShowPausedFrame();

@@ -42,6 +42,12 @@ const char* CodecName() {
 // A conversion that could never make progress is refused up front: without
 // a connected video grabber or a running graph no frame would ever arrive.
 bool SourceCanConvert() {
+  // A graph stuck in its streaming threads (a source that stopped
+  // answering) delivers nothing.
+  if (Engine().bStopTimedOut) {
+    ShowMessageDlg(translate("The video file does not answer. Open it again."), MsgKind::Information, mbOK);
+    return false;
+  }
   if (Graph().pMediaControl && !Engine().bVideoGrabberUnconnected) return true;
   WriteLog("**** VideoGrabber not connected ****");
   ShowMessageDlg(translate("Video cannot be played.\nPlease use \"Video Converter (Batch Mode)\" to convert this file."),
@@ -121,10 +127,7 @@ void PositionForPass() {
 // No streaming thread runs while the conversion is armed and positioned;
 // the play command then starts the graph from the start point.
 void HaltForStartSeek() {
-  if (IMediaControl* control = Graph().pMediaControl) {
-    control->Stop();
-    Frame().PlaybackState = 0;
-  }
+  if (Graph().pMediaControl) StopGraphWithTimeout();
 }
 
 // A start at or past the stop point would write an empty file: the user is

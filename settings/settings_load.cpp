@@ -7,6 +7,7 @@
 #include "app/core/frame_state.h"
 #include "platform/core/paths.h"
 #include "platform/registry/registry.h"
+#include "settings/device_file_name.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 
@@ -196,9 +197,7 @@ void LoadSettings() {
   // home folder (in place of the root of drive C), then moves it to the desktop.
   f.SetOutputPath(ReadSettingText("OutputConfig\\LastOutput", ""));
   if (f.GetOutputPath().empty()) {
-    char name[64];
-    std::snprintf(name, sizeof(name), s.formatMp4 == 0 ? "/M4V%05d.MP4" : "/MAQ%05d.MP4", s.fileNumber);
-    f.SetOutputPath(HomeFolder() + name);
+    f.SetOutputPath(HomeFolder() + "/" + DeviceFileName(s.fileNumber, s.formatMp4));
     ChooseDesktopPspMovieFolder();
   }
 

@@ -4,6 +4,7 @@
 // drives, and the small forms it owns.
 #include <QAction>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -12,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -122,6 +124,26 @@ class LumivaultFormTest : public QObject {
     QCOMPARE(Cell(form->AudioValueList, "Format"), QString());
     QVERIFY(!form->AudioValueList->PickList(1).isEmpty());
     QCOMPARE(form->AudioValueList->rowCount(), 2);
+  }
+
+  // A value longer than its cell shows whole as the cell's tool tip.
+  void AValueCutAtTheCellsEdgeShowsWholeAsItsToolTip() {
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    ValueListEditor* list = form->VideoValueList;
+    QTableWidgetItem* codec = list->item(list->RowOf("Codec"), 1);
+    QCOMPARE(codec->text(), QString("Windows Media Video 9"));
+    const QPoint at = list->visualItemRect(codec).center();
+    QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &help);
+    QVERIFY(LoopUntilToolTip("Windows Media Video 9"));
+    // An edited value's tip follows it.
+    Edit(form->VideoValueList, "Bitrate", "1234 kbps");
+    QTableWidgetItem* rate = list->item(list->RowOf("Bitrate"), 1);
+    const QPoint rateAt = list->visualItemRect(rate).center();
+    QHelpEvent rateHelp(QEvent::ToolTip, rateAt, list->viewport()->mapToGlobal(rateAt));
+    QApplication::sendEvent(list->viewport(), &rateHelp);
+    QVERIFY(LoopUntilToolTip("1234 kbps"));
   }
 
   void DurationTakesSecondsOrMinutes() {
@@ -290,6 +312,11 @@ class LumivaultFormTest : public QObject {
     QVERIFY2(index >= 0, name);
     form->ProfileCombo->setCurrentIndex(index);
     form->ProfileComboChange();
+  }
+
+  static bool LoopUntilToolTip(const QString& text) {
+    for (int i = 0; i < 100 && QToolTip::text() != text; ++i) QTest::qWait(10);
+    return QToolTip::text() == text;
   }
 
   // Answers the save-profile form once it is up.

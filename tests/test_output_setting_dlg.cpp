@@ -101,6 +101,50 @@ class OutputSettingDlgTest : public QObject {
     QCOMPARE(dlg->pos(), QPoint(100 + 713 / 2 - own.width() / 2, 100 + 520 / 2 - own.height() / 2));
   }
 
+  // What OK writes back is what the dialog showed: the aspect choice and
+  // the split size are loaded too.
+  void OkWithoutChangesKeepsTheStoredAspectAndSplit() {
+    WriteSettingInt("OutputConfig", "vc_aspect", 1);
+    WriteSettingInt("OutputConfig", "Volume", 700);
+    LoadSettings();
+    dlg->show();
+    QCOMPARE(dlg->AspectComboBox->currentIndex(), 1);
+    QCOMPARE(dlg->SplitSize_Edit->text(), QString("700"));
+    QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    QCOMPARE(Stored("OutputConfig\\vc_aspect"), std::string("1"));
+    QCOMPARE(Stored("OutputConfig\\Volume"), std::string("700"));
+    QCOMPARE(AppSettings().volume, 700);
+  }
+
+  // A new video number renames the pending default output; a name the user
+  // chose stays as it is.
+  void ANewVideoNumberRenamesThePendingDefaultOutput() {
+    Frame().SetOutputPath("/videos/M4V20001.MP4");
+    AppSettings().fileNumber = 20001;
+    dlg->show();
+    dlg->TeSpinEdit1->selectAll();
+    QTest::keyClicks(dlg->TeSpinEdit1, "20100");
+    QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    QCOMPARE(Frame().GetOutputPath(), std::string("/videos/M4V20100.MP4"));
+    QCOMPARE(Stored("OutputConfig\\LastOutput"), std::string("/videos/M4V20100.MP4"));
+    QCOMPARE(Stored("OutputConfig\\file_number"), std::string("20100"));
+
+    Frame().SetOutputPath("/videos/MAQ20100.wmv");
+    dlg->show();
+    dlg->TeSpinEdit1->selectAll();
+    QTest::keyClicks(dlg->TeSpinEdit1, "20200");
+    QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    QCOMPARE(Frame().GetOutputPath(), std::string("/videos/MAQ20200.wmv"));
+
+    Frame().SetOutputPath("/videos/holiday.MP4");
+    dlg->show();
+    dlg->TeSpinEdit1->selectAll();
+    QTest::keyClicks(dlg->TeSpinEdit1, "20300");
+    QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    QCOMPARE(Frame().GetOutputPath(), std::string("/videos/holiday.MP4"));
+    QCOMPARE(AppSettings().fileNumber, 20300);
+  }
+
   void OkStoresTheOptionsButNeverTheShutdown() {
     dlg->show();
     dlg->AspectComboBox->setCurrentIndex(1);
@@ -109,7 +153,7 @@ class OutputSettingDlgTest : public QObject {
     dlg->ScreenSaver_CheckBox->setChecked(false);
     dlg->OutputFileName_Edit->setText("/videos/out.MP4");
     dlg->TeSpinEdit1->setValue(20100);
-    QCOMPARE(dlg->SplitSize_Edit->text(), QString("10000"));
+    dlg->SplitSize_Edit->setText("10000");
     dlg->OKBtn->click();
     QCOMPARE(dlg->result(), 1);
     QVERIFY(!dlg->isVisible());

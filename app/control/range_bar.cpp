@@ -18,8 +18,9 @@ void PositionRangeBarMouseDown() {
 void PositionRangeBarMouseUp() {
   RangeBarState& r = RangeBar();
   r.SeekDragging = false;
-  if (!r.SeekPending) return;
+  // The label follows playback again whether or not the thumb moved.
   Engine().bFreezeTimeLabel = false;
+  if (!r.SeekPending) return;
   PositionRangeBarLowChange();
   r.SeekPending = false;
 }
@@ -42,7 +43,7 @@ void PositionRangeBarLowChange() {
   f.RecordStartSec = low;
   f.RecordLength = f.RecordEndSec - f.RecordStartSec;
   f.ManualStop = false;
-  if (IMediaPosition* mp = Graph().pMediaPosition) mp->put_CurrentPosition(low);
+  SeekGraph(low);
   r.ProgressUpdatesEnabled = true;
   ShowPosition(low);
 }

@@ -14,7 +14,6 @@
 #include "engine/recording.h"
 #include "engine/sync_state.h"
 #include "platform/core/paths.h"
-#include "platform/core/paths.h"
 #include "platform/sysinfo/sysinfo.h"
 #include "settings/settings.h"
 #include "settings/translate.h"
@@ -61,18 +60,19 @@ void TakeAutoThumbnail(double recorded) {
 // The output could not be written (disk full, folder gone): the whole
 // conversion ends, with no second pass; what was written so far is kept.
 void StopOnWriteFailure(const char* why) {
-  const std::string path = Frame().GetOutputPath();
+  const std::string path = OutputFilePath();
   WriteLog("Output write failed (%s); stopping", why);
   AbortRecording();
   ShowMessageDlg(translate(why) + "\n" + path + "\n" + translate("The conversion has stopped."), MsgKind::Error,
                  mbOK);
 }
 
-// Seen missing on two ticks in a row: a part change between its steps
-// leaves the name without a file for a moment.
+// The file being written, seen missing on two ticks in a row: a part
+// change between its steps leaves no file open for a moment.
 bool OutputGone() {
   static int missing = 0;
-  missing = PathExists(Frame().GetOutputPath()) ? 0 : missing + 1;
+  const std::string open = OutputFilePath();
+  missing = open.empty() || PathExists(open) ? 0 : missing + 1;
   return missing >= 2;
 }
 
@@ -144,8 +144,8 @@ double RecordedSeconds() {
   return s.LastVideoTime - s.SampleStartTime;
 }
 
-std::string FormatProgressLine(int passCount, int currentPass, double recorded, double recordLength, double elapsed,
-                               double outputMiB, const std::string& outputPath) {
+std::string ProgressFigures(int passCount, int currentPass, double recorded, double recordLength, double elapsed,
+                            double outputMiB) {
   // Before anything is recorded there is no rate to tell the rest by.
   const double remaining = recorded > 0 ? (recordLength - recorded) * (elapsed / recorded) : 0.0;
   const double percent = recordLength > 0 ? recorded / recordLength * 100 : 0.0;
@@ -159,11 +159,11 @@ std::string FormatProgressLine(int passCount, int currentPass, double recorded, 
                       TimeText(recorded).c_str(), TimeText(elapsed).c_str(), TimeText(remaining).c_str());
   std::string text(line, static_cast<size_t>(std::max(n, 0)));
   if (outputMiB > 3 && recorded > 0)
-    std::snprintf(line, sizeof(line), "  Output: %.1f MB  Estimated: %.1f MB  %s", outputMiB,
-                  outputMiB * recordLength / recorded, outputPath.c_str());
+    std::snprintf(line, sizeof(line), "  Output: %.1f MB  Estimated: %.1f MB  ", outputMiB,
+                  outputMiB * recordLength / recorded);
   else
-    std::snprintf(line, sizeof(line), "  Output: %.1f MB  %s", outputMiB, outputPath.c_str());
-  return text + line + " ";
+    std::snprintf(line, sizeof(line), "  Output: %.1f MB  ", outputMiB);
+  return text + line;
 }
 
 void StartRecordingButtonClick() {
@@ -196,7 +196,10 @@ void OnRecordProgress(WPARAM wParam, LPARAM lParam) {
   if (f.IsRecording) TakeAutoThumbnail(recorded);
   // 4.
   if (!(f.RecordLength > 1 && (wParam != 0 || lParam != 0 || (f.IsRecording && recorded >= 1)))) return;
-  std::string output = f.GetOutputPath();
+  // The line is about the file being written, wherever the output path
+  // (the next output's name) points meanwhile.
+  std::string output = f.IsRecording ? OutputFilePath() : std::string();
+  if (output.empty()) output = f.GetOutputPath();
   if (lParam == -1) {
     const int end = v.PositionHigh();
     v.SetPositionLow(end);
@@ -212,8 +215,8 @@ void OnRecordProgress(WPARAM wParam, LPARAM lParam) {
   }
   // The finished line is about the last pass; the pass counter is back at 1.
   const int pass = lParam == -1 && !f.IsRecording ? f.PassCount : f.CurrentPass;
-  v.SetProgressStatus(FormatProgressLine(f.PassCount, pass, recorded, f.RecordLength, elapsed,
-                                         FileSizeMiB(output), output));
+  v.ShowProgressLine(ProgressFigures(f.PassCount, pass, recorded, f.RecordLength, elapsed, FileSizeMiB(output)),
+                     output);
   v.SetProgressBar(static_cast<int>(std::lround(recorded * 100 / f.RecordLength)));
 }
 

@@ -19,6 +19,7 @@ void PerformanceMonitorTimer();
 // Seconds of source converted so far in this pass.
 double RecordedSeconds();
 
-// The progress line for the figures given (sizes in MiB).
-std::string FormatProgressLine(int passCount, int currentPass, double recorded, double recordLength, double elapsed,
-                               double outputMiB, const std::string& outputPath);
+// The figures of the progress line (sizes in MiB), up to the output's path:
+// percentage, recorded, elapsed and remaining time, output size and estimate.
+std::string ProgressFigures(int passCount, int currentPass, double recorded, double recordLength, double elapsed,
+                            double outputMiB);

@@ -1,8 +1,9 @@
 // corvane: the desktop video converter.
 //
-//   corvane [--open FILE] [--screenshots FOLDER]
+//   corvane [FILE | --open FILE] [--screenshots FOLDER]
 //
-// --open opens FILE as "Open File ..." does, once the window is up.
+// FILE (a path or a file URL) opens as "Open File ..." does, once the
+// window is up. SIGINT and SIGTERM close the window as a quit request.
 // --screenshots (or CORVANE_SCREENSHOTS=FOLDER) saves pictures of the main
 // window and its dialogs into FOLDER once they are laid out (with the
 // opened file's video showing), and quits.
@@ -10,6 +11,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <QUrl>
 
 #include <memory>
 
@@ -17,6 +19,7 @@
 #include "app/window/corvane_application.h"
 #include "app/window/crash_report.h"
 #include "app/window/lumivault_form.h"
+#include "app/window/quit_signals.h"
 #include "app/window/theme.h"
 #include "app/window/window_grab.h"
 #include "platform/com/com.h"
@@ -27,6 +30,22 @@ namespace {
 QString OptionValue(const QStringList& args, const char* option) {
   int i = args.indexOf(option);
   return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
+}
+
+// The file to open: --open FILE, else the first argument that is no
+// option (a file manager's "Open with" passes a path or a file URL).
+QString SourceArgument(const QStringList& args) {
+  const QString opened = OptionValue(args, "--open");
+  if (!opened.isEmpty()) return opened;
+  for (int i = 1; i < args.size(); ++i) {
+    if (args[i] == "--open" || args[i] == "--screenshots") {
+      ++i;
+      continue;
+    }
+    if (args[i].startsWith("--")) continue;
+    return args[i].startsWith("file:") ? QUrl(args[i]).toLocalFile() : args[i];
+  }
+  return QString();
 }
 
 QString ScreenshotFolder(const QStringList& args) {
@@ -50,8 +69,9 @@ void RunMainWindow(CorvaneApplication& app) {
   QApplication::setApplicationName("Corvane Video Converter");
   CentreOnScreen(form);
   form.show();
+  QuitOnSignals quitOnSignals([&form] { form.QuitWithoutQuestions(); });
   const QStringList args = QCoreApplication::arguments();
-  const QString source = OptionValue(args, "--open");
+  const QString source = SourceArgument(args);
   if (!source.isEmpty()) QTimer::singleShot(0, &form, [&form, source] { form.OpenVideoFile(source); });
   QString shots = ScreenshotFolder(args);
   if (!shots.isEmpty()) ScheduleWindowGrabs(form, shots);

@@ -57,6 +57,7 @@ QPushButton* SpeedButton(const char* name, const QString& text, QWidget* parent,
 TLumivaultForm::TLumivaultForm(const WindowOptions& options, QWidget* parent) : QWidget(parent) {
   setObjectName("LumivaultForm");
   setFixedSize(713, 520);
+  setAcceptDrops(true);
   // Construction, before FormCreate: the program's folder, the floating-point
   // exceptions masked again, and the message box helper.
   Frame().ProgramFolder = options.programFolder;

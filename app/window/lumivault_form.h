@@ -23,6 +23,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
+class QMimeData;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
@@ -150,6 +151,7 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
   void ShowEndPointLabel(const std::string& caption, int right) override;
   void SetPointLabelsVisible(bool visible) override;
   void SetProgressStatus(const std::string& text) override;
+  void ShowProgressLine(const std::string& figures, const std::string& outputPath) override;
   void SetProgressBar(int percent) override;
   void RefreshSizeEstimate() override;
   void ShowBanner(const std::string& text, long bannerColour, bool transition) override;
@@ -181,6 +183,10 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
   // The close procedure; false when the user kept the window open.
   bool FormClose();
   void ExitMenuClick();
+  // Closes the window as a request to quit does (SIGINT, SIGTERM): no
+  // question and no notice; a conversion under way is stopped and its
+  // output finished, the window's place is saved.
+  void QuitWithoutQuestions();
   void menu_OutputSettingClick();
   void MoreOptionsBtnClick();
   void menu_TransferClick();
@@ -213,6 +219,8 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private slots:
   // Handles the oldest message posted to the window.
@@ -272,12 +280,15 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
     TLumivaultForm& form_;
   };
   bool InEngineCall() const { return engineDepth_ > 0; }
+  bool CanOpenDropped(const QMimeData* mime) const;
   // The width of the source picture at its display aspect.
   int DisplayWidth() const;
   // Runs the stretch rule when the setting asks for it.
   void UpdateStretchFactor();
   // The output width of the selected profile, else of the settings.
   int OutputWidth() const;
+  // The width the progress line has to show in, in pixels.
+  int ProgressStatusRoom() const;
 
   // Messages posted from any thread, waiting for the window's thread.
   struct PostedMessage {
@@ -307,6 +318,9 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
   std::string sourcePath_;
   bool activatedOnce_ = false;
   bool busyCursor_ = false;
+  bool saveAsAllowed_ = false;   // a source is open: "Save as ..." has a name to offer
+  bool outputEditable_ = true;   // no conversion runs: the output may change
+  bool quitting_ = false;        // closing on a request to quit: ask nothing
 };
 
 // The vendor's home page, when the URL\home setting is missing.
@@ -315,3 +329,5 @@ extern const char kDefaultHomePage[];
 extern const char kBatchConverterProgram[];
 // The help page beside the program.
 extern const char kHelpPage[];
+// The open dialog's filters: the video files people have, then all files.
+QString OpenVideoFilter();

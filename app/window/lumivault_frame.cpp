@@ -1,17 +1,23 @@
 // The main window's start-up, first activation, close procedure, frame
 // menu commands, source and transport handlers, and the video layout.
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -53,8 +59,26 @@ const char kDefaultHomePage[] = "https://www.corvane.example/";
 const char kBatchConverterProgram[] = "batchvc";
 const char kHelpPage[] = "help.html";
 
+QString OpenVideoFilter() {
+  static const char* const kExtensions[] = {"mp4", "m4v",  "mkv", "mov", "webm", "avi", "wmv", "asf", "mpg",
+                                            "mpeg", "m2v", "vob", "ts",  "mts",  "m2ts", "3gp", "3g2", "flv",
+                                            "ogv", "ogg",  "divx", "xvid", "dv",  "rm",   "rmvb", "dat"};
+  // Names are matched as written: cameras write ".MP4" and ".MTS".
+  QStringList patterns;
+  for (const char* ext : kExtensions) patterns << QString("*.") + ext << QString("*.") + QString(ext).toUpper();
+  return "Video files (" + patterns.join(' ') + ");;All files (*)";
+}
+
 namespace {
 void ShowOpenFailure() { ShowMessageDlg("Error opening URL", MsgKind::Error, mbOK); }
+
+// The first local file of a drag, or nothing.
+QString DraggedFile(const QMimeData* mime) {
+  if (!mime) return QString();
+  for (const QUrl& url : mime->urls())
+    if (url.isLocalFile()) return url.toLocalFile();
+  return QString();
+}
 }  // namespace
 
 void TLumivaultForm::FormCreate() {
@@ -144,14 +168,18 @@ void TLumivaultForm::FormActivate() {
 bool TLumivaultForm::FormClose() {
   EngineCall call(*this);
   FrameState& f = Frame();
-  // 1. A recording under way is stopped only when the user says so.
+  // 1. A recording under way is stopped only when the user says so (a
+  // request to quit says so for the user).
   if (f.IsRecording) {
-    if (ShowMessageDlg("Stop recording?\n", MsgKind::Confirmation, mbYes | mbNo) != mrYes) {
+    if (!quitting_ && ShowMessageDlg("Stop recording?\n", MsgKind::Confirmation, mbYes | mbNo) != mrYes) {
       EnginePlay();
       return false;
     }
     WriteLog("FormClose, stop recording");
-    EngineStopRecording();
+    // The first of two passes writes no sound: its file is ended as it
+    // stands, and no second pass starts on a graph about to go.
+    if (f.PassCount == 2 && f.CurrentPass == 1) AbortRecording();
+    else EngineStopRecording();
   } else if (f.PlaybackState == 2) {
     // 2.
     EnginePauseThenStop();
@@ -175,6 +203,19 @@ void TLumivaultForm::closeEvent(QCloseEvent* event) {
   }
   if (FormClose()) event->accept();
   else event->ignore();
+}
+
+void TLumivaultForm::QuitWithoutQuestions() {
+  quitting_ = true;
+  // A box or dialog that waits for the user is cancelled first; the close
+  // then runs once whatever the engine was doing has returned.
+  for (int i = 0; i < 8; ++i) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || modal == this) break;
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+    else modal->close();
+  }
+  close();
 }
 
 void TLumivaultForm::ExitMenuClick() {
@@ -220,14 +261,30 @@ void TLumivaultForm::OpenDVDButtonClick() {
 }
 
 void TLumivaultForm::menu_OpenVideoFileClick() {
-  QString path = QFileDialog::getOpenFileName(
-      this, QString(), QString(),
-      "Video files (*.wmv *.mpg *.mpeg *.avi *.dat *.rm *.rmvb);;All files (*)");
+  QString path = QFileDialog::getOpenFileName(this, QString(), QString(), OpenVideoFilter());
   if (path.isEmpty()) return;
   OpenVideoFile(path);
 }
 
 void TLumivaultForm::popup_OpenFileClick() { menu_OpenVideoFileClick(); }
+
+// A file dropped on the window opens as a chosen one does, while another
+// may be opened at all (not during a conversion or a build).
+bool TLumivaultForm::CanOpenDropped(const QMimeData* mime) const {
+  return OpenDVDButton->isEnabled() && !InEngineCall() && !DraggedFile(mime).isEmpty();
+}
+
+void TLumivaultForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (CanOpenDropped(event->mimeData())) event->acceptProposedAction();
+}
+
+void TLumivaultForm::dropEvent(QDropEvent* event) {
+  if (!CanOpenDropped(event->mimeData())) return;
+  const QString path = DraggedFile(event->mimeData());
+  event->acceptProposedAction();
+  // The drag's source waits for this event; the file opens from the loop.
+  QTimer::singleShot(0, this, [this, path] { OpenVideoFile(path); });
+}
 
 void TLumivaultForm::OpenVideoFile(const QString& path) {
   sourcePath_ = path.toStdString();

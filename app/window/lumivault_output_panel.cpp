@@ -143,7 +143,9 @@ void TLumivaultForm::UpdateEstimate() {
   const CProfile* p = Frame().CurrentProfile;
   if (!p) return;
   MBperMinLabel->setText(Q(MbPerMinuteText(p->b, p->ab)));
-  EstimatedSizeLabel->setText(Q(EstimatedSizeText(Frame().TitleLength, p->b, p->ab)));
+  // Without a source there is no length to estimate from.
+  const double length = Frame().TitleLength;
+  EstimatedSizeLabel->setText(length > 0 ? Q(EstimatedSizeText(length, p->b, p->ab)) : QString("Estimated Size:"));
 }
 
 void TLumivaultForm::TimeValueListChange() {

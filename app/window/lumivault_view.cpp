@@ -1,11 +1,14 @@
 // The engine's view of the main window: what the engine may change, done
 // with the window's widgets.
 #include <algorithm>
+#include <initializer_list>
 
 #include <QAction>
+#include <QComboBox>
 #include <QIcon>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -15,10 +18,13 @@
 #include "app/core/frame_state.h"
 #include "app/window/finished_recording.h"
 #include "app/window/ask_default_output_folder.h"
+#include "app/window/elided_path.h"
 #include "app/window/lumivault_form.h"
+#include "app/window/output_setting_dlg.h"
 #include "app/window/range_bar.h"
 #include "app/window/screen_covers.h"
 #include "app/window/screen_image.h"
+#include "app/window/value_list_editor.h"
 #include "app/window/video_panel.h"
 #include "platform/core/paths.h"
 #include "transfer/thumbnail.h"
@@ -86,13 +92,27 @@ void TLumivaultForm::SetPointLabelsVisible(bool visible) {
   EndPoint_label->setVisible(visible);
 }
 
-// A line longer than the status bar loses its middle (the output path)
-// rather than its end; the whole line is the tool tip.
+// The whole text is the tool tip of a line cut at the status bar's edge.
 void TLumivaultForm::SetProgressStatus(const std::string& text) {
   const QString line = QString::fromStdString(text);
-  const int room = std::max(ProgressStatus->width(), 50);
-  ProgressStatus->setText(ProgressStatus->fontMetrics().elidedText(line, Qt::ElideMiddle, room));
+  ProgressStatus->setText(ProgressStatus->fontMetrics().elidedText(line, Qt::ElideRight, ProgressStatusRoom()));
   ProgressStatus->setToolTip(line);
+}
+
+// The figures always show whole; only the output's folder gives way.
+void TLumivaultForm::ShowProgressLine(const std::string& figures, const std::string& outputPath) {
+  const QString head = QString::fromStdString(figures);
+  const QString path = QString::fromStdString(outputPath);
+  const QFontMetrics metrics = ProgressStatus->fontMetrics();
+  const int pathRoom = ProgressStatusRoom() - metrics.horizontalAdvance(head) - metrics.horizontalAdvance(' ');
+  ProgressStatus->setText(head + ElidedPath(metrics, path, pathRoom) + " ");
+  ProgressStatus->setToolTip(head + path + " ");
+}
+
+int TLumivaultForm::ProgressStatusRoom() const {
+  // Before the status bar has laid the label out, its own width counts.
+  const int laidOut = ProgressStatus->contentsRect().width();
+  return laidOut > 100 ? laidOut : StatusBar->contentsRect().width() - 8;
 }
 
 void TLumivaultForm::SetProgressBar(int percent) { ProgressBar->setValue(std::clamp(percent, 0, 100)); }
@@ -122,13 +142,30 @@ void TLumivaultForm::SetBusyCursor(bool busy) {
 }
 
 void TLumivaultForm::EnableSaveAsItems(bool enabled) {
-  menu_SetOutputPath->setEnabled(enabled);
-  popup_SetOutputPath_menu->setEnabled(enabled);
+  saveAsAllowed_ = enabled;
+  menu_SetOutputPath->setEnabled(saveAsAllowed_ && outputEditable_);
+  popup_SetOutputPath_menu->setEnabled(saveAsAllowed_ && outputEditable_);
 }
 
-void TLumivaultForm::EnableOutputSettingsMenu(bool enabled) { menu_OutputSetting->setEnabled(enabled); }
+// Off while a conversion runs: what it writes, and how, stays as it began
+// (the second pass takes the profile and the output path again), so every
+// control that changes the profile or the output waits for its end.
+void TLumivaultForm::EnableOutputSettingsMenu(bool enabled) {
+  outputEditable_ = enabled;
+  menu_OutputSetting->setEnabled(enabled);
+  for (QWidget* w : std::initializer_list<QWidget*>{ProfileCombo, TimeValueList, VideoValueList, AudioValueList,
+                                                    SaveProfileBtn, MoreOptionsBtn, OutputFolderEdit, BrowseBtn})
+    w->setEnabled(enabled);
+  if (OutputSettingDlg) OutputSettingDlg->EnableEditing(enabled);
+  EnableSaveAsItems(saveAsAllowed_);
+}
 
-void TLumivaultForm::EnableSourceButton(bool enabled) { OpenDVDButton->setEnabled(enabled); }
+// Another source cannot be opened while a conversion reads this one.
+void TLumivaultForm::EnableSourceButton(bool enabled) {
+  OpenDVDButton->setEnabled(enabled);
+  menu_OpenVideoFile->setEnabled(enabled);
+  popup_OpenFile->setEnabled(enabled);
+}
 
 void TLumivaultForm::EnableTransportButtons(bool enabled) {
   PlayButton->setEnabled(enabled);
@@ -204,6 +241,7 @@ void TLumivaultForm::AskDefaultOutputFolder() {
   if (AskDefaultOutputFolderForm) AskDefaultOutputFolderForm->exec();
 }
 
+// The program is quitting: nobody is there to read the notice.
 void TLumivaultForm::ShowFinishedRecording() {
-  if (FinishedRecording) FinishedRecording->exec();
+  if (FinishedRecording && !quitting_) FinishedRecording->exec();
 }

@@ -12,11 +12,13 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/core/frame_state.h"
 #include "app/window/brightness_levels.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/save_file_dialog.h"
+#include "settings/device_file_name.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 
@@ -58,6 +60,7 @@ TOutputSettingDlg::TOutputSettingDlg(QWidget* mainForm) : QDialog(mainForm), mai
   setFixedSize(512, 343);
 
   auto* group = new QGroupBox("Settings", this);
+  settingsGroup_ = group;
   auto* grid = new QGridLayout(group);
   // The check box captions are long for the dialog's fixed width: narrow margins.
   grid->setContentsMargins(8, 8, 6, 8);
@@ -157,7 +160,10 @@ void TOutputSettingDlg::FormShow() {
   PSPVideoNumber_lbl->setVisible(true);
   TeSpinEdit1->setVisible(true);
   TeSpinEdit1->setValue(s.fileNumber);
-  // 3, 4.
+  // 3, 4. Every control shows the value OK writes back, the aspect and
+  // the split size too.
+  AspectComboBox->setCurrentIndex(std::clamp(s.vcAspect, 0, AspectComboBox->count() - 1));
+  SplitSize_Edit->setText(QString::number(s.volume));
   OutputFileName_Edit->setText(QString::fromStdString(Frame().GetOutputPath()));
   Shutdown_CheckBox->setChecked(s.shutdownWhenDone);
   ScreenSaver_CheckBox->setChecked(s.disableScreensaver != 0);
@@ -204,17 +210,24 @@ void TOutputSettingDlg::OKBtnClick() {
   s.disableScreensaver = ScreenSaver_CheckBox->isChecked() ? 1 : 0;
   // 4, 5.
   s.volume = LeadingInt(SplitSize_Edit->text().toStdString());
-  Frame().SetOutputPath(OutputFileName_Edit->text().toStdString());
+  // A default name follows a new video number; a name the user chose stays.
+  const int number = TeSpinEdit1->value();
+  Frame().SetOutputPath(RenumberDeviceFileName(OutputFileName_Edit->text().toStdString(), s.fileNumber, number));
   // 6.
   WriteSettingInt(kGroup, "AudioVolume", s.audioVolume);
   WriteSettingInt(kGroup, "Volume", s.volume);
   WriteSettingText(kGroup, "LastOutput", Frame().GetOutputPath().c_str());
   WriteSettingInt(kGroup, "disable_screensaver", s.disableScreensaver);
   // 7.
-  s.fileNumber = TeSpinEdit1->value();
+  s.fileNumber = number;
   WriteSettingInt(kGroup, "file_number", s.fileNumber);
   // 8.
   done(1);
 }
 
 void TOutputSettingDlg::CancelBtnClick() { done(2); }
+
+void TOutputSettingDlg::EnableEditing(bool enabled) {
+  settingsGroup_->setEnabled(enabled);
+  OKBtn->setEnabled(enabled);
+}

@@ -45,11 +45,16 @@ class TOutputSettingDlg : public QDialog {
   // Escape and the title bar's close button act as Cancel.
   void reject() override { CancelBtnClick(); }
 
+  // While a conversion runs the dialog (left open from before) shows the
+  // settings but changes none of them: only Cancel is left.
+  void EnableEditing(bool enabled);
+
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
   QWidget* mainForm_;
+  QWidget* settingsGroup_;
   FileFilter browseFilter_{"AVI", "avi"};  // formats without a filter of their own keep the last one
 };
 

@@ -9,6 +9,17 @@ namespace {
 constexpr int kPickListRole = Qt::UserRole;
 constexpr int kReadOnlyRole = Qt::UserRole + 1;
 
+// A value cell whose tool tip is its whole text: a long value ("Windows
+// Media Video 9") is cut at the column's edge.
+class ValueItem : public QTableWidgetItem {
+ public:
+  using QTableWidgetItem::QTableWidgetItem;
+  QVariant data(int role) const override {
+    if (role == Qt::ToolTipRole) return text();
+    return QTableWidgetItem::data(role);
+  }
+};
+
 // Edits value cells: a combo box for pick lists (committed as soon as an
 // item is picked), a line edit for text cells.
 class ValueCellDelegate : public QStyledItemDelegate {
@@ -92,7 +103,7 @@ void ValueListEditor::SetKeys(const QStringList& keys) {
     auto* key = new QTableWidgetItem(keys[row]);
     key->setFlags(Qt::ItemIsEnabled);
     setItem(row, 0, key);
-    setItem(row, 1, new QTableWidgetItem(QString()));
+    setItem(row, 1, new ValueItem(QString()));
   }
 }
 

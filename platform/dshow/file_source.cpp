@@ -60,6 +60,10 @@ class SourcePin : public PinBase, public IStreamPacketSource {
 class FileSource : public FilterBase {
  public:
   FileSource(FormatPtr fmt, int video, int audio) : FilterBase("file source", CLSID_FileSource), fmt_(std::move(fmt)) {
+    // A read that waits on a slow or stalled source (a network stream)
+    // gives up as soon as the stop asks the demux thread to end.
+    fmt_->interrupt_callback.callback = [](void* self) { return static_cast<FileSource*>(self)->abort_.load() ? 1 : 0; };
+    fmt_->interrupt_callback.opaque = this;
     if (video >= 0) pins_.push_back(new SourcePin(this, L"Video", fmt_->streams[video], fmt_.get()));
     if (audio >= 0) pins_.push_back(new SourcePin(this, L"Audio", fmt_->streams[audio], fmt_.get()));
   }

@@ -228,6 +228,9 @@ bool SdlAudioAvailable() {
   static const bool ok = [] {
     if (!SDL_getenv("SDL_AUDIODRIVER") && !SDL_getenv("DISPLAY") && !SDL_getenv("XDG_RUNTIME_DIR"))
       SDL_setenv("SDL_AUDIODRIVER", "dummy", 0);
+    // SIGINT and SIGTERM belong to the programs: SDL's own handlers would
+    // take them and end nothing.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     std::atexit([] { SDL_QuitSubSystem(SDL_INIT_AUDIO); });
     return true;

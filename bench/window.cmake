@@ -1,0 +1,5 @@
+if(CORVANE_GUI)
+  add_executable(bench_window ${CMAKE_CURRENT_LIST_DIR}/window_bench_main.cpp)
+  target_link_libraries(bench_window PRIVATE corvane_window)
+  set_target_properties(bench_window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endif()
