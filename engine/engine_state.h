@@ -41,7 +41,6 @@ struct EngineState {
   // thread sets to 1 when it ends).
   std::atomic<int> RenderState{1};
   std::atomic<bool> bStopTimedOut{false};
-  bool bFirstBuild = true;
   bool bVideoGrabberUnconnected = false;
   bool bAudioGrabberUnconnected = false;
   bool bAccelerationLowered = false;

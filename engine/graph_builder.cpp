@@ -284,12 +284,10 @@ int RenderSource() {
   RenderOnWorker();
   if (!g.pGB) return 1;
   if (FAILED(Worker().result())) return RefuseSource(Worker().result());
+  // A graph without a video renderer (a sound file) goes on, the first
+  // time too: the graph check tells the user at once that its picture
+  // cannot be played, rather than nothing until Convert.
   g.pGB->FindFilterByName(L"Video Renderer", &g.pVideoRenderer);
-  if (!g.pVideoRenderer && e.bFirstBuild) {
-    e.bFirstBuild = false;
-    View().SetBusyCursor(false);
-    return 1;
-  }
   hr = FinishBuild();
   if (FAILED(hr)) View().SetBusyCursor(false);
   return hr;

@@ -121,26 +121,17 @@ class OutputSettingDlgTest : public QObject {
   void ANewVideoNumberRenamesThePendingDefaultOutput() {
     Frame().SetOutputPath("/videos/M4V20001.MP4");
     AppSettings().fileNumber = 20001;
-    dlg->show();
-    dlg->TeSpinEdit1->selectAll();
-    QTest::keyClicks(dlg->TeSpinEdit1, "20100");
-    QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    OkWithVideoNumber("20100");
     QCOMPARE(Frame().GetOutputPath(), std::string("/videos/M4V20100.MP4"));
     QCOMPARE(Stored("OutputConfig\\LastOutput"), std::string("/videos/M4V20100.MP4"));
     QCOMPARE(Stored("OutputConfig\\file_number"), std::string("20100"));
 
     Frame().SetOutputPath("/videos/MAQ20100.wmv");
-    dlg->show();
-    dlg->TeSpinEdit1->selectAll();
-    QTest::keyClicks(dlg->TeSpinEdit1, "20200");
-    QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    OkWithVideoNumber("20200");
     QCOMPARE(Frame().GetOutputPath(), std::string("/videos/MAQ20200.wmv"));
 
     Frame().SetOutputPath("/videos/holiday.MP4");
-    dlg->show();
-    dlg->TeSpinEdit1->selectAll();
-    QTest::keyClicks(dlg->TeSpinEdit1, "20300");
-    QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    OkWithVideoNumber("20300");
     QCOMPARE(Frame().GetOutputPath(), std::string("/videos/holiday.MP4"));
     QCOMPARE(AppSettings().fileNumber, 20300);
   }
@@ -191,6 +182,14 @@ class OutputSettingDlgTest : public QObject {
   }
 
  private:
+  // Shows the dialog, types a video number over the one shown and presses OK.
+  void OkWithVideoNumber(const char* number) {
+    dlg->show();
+    dlg->TeSpinEdit1->selectAll();
+    QTest::keyClicks(dlg->TeSpinEdit1, number);
+    QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+  }
+
   std::unique_ptr<FreshUser> user;
   std::unique_ptr<QWidget> main;
   std::unique_ptr<TOutputSettingDlg> dlg;

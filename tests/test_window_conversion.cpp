@@ -106,9 +106,11 @@ class WindowConversionTest : public QObject {
   void initTestCase() {
     programDir = std::filesystem::current_path();
     QVERIFY(clips.isValid());
-    for (const auto& [name, seconds] : {std::pair{"ten", 10.0}, std::pair{"six", 6.0}, std::pair{"long", 30.0}})
+    for (const auto& [name, seconds] :
+         {std::pair{"ten", 10.0}, std::pair{"six", 6.0}, std::pair{"long", 30.0}, std::pair{"longer", 120.0}})
       QCOMPARE(MakeFixture(FixtureKind::kH264AacMp4, Clip(name), seconds), std::string());
     QCOMPARE(MakeFixture(FixtureKind::kH264AacMp4, Clip("numbered"), 10.0, {.numbered = true}), std::string());
+    QCOMPARE(MakeFixture(FixtureKind::kNoVideo, clips.path().toStdString() + "/song.m4a", 2.0), std::string());
   }
 
   void init() {
@@ -460,7 +462,13 @@ class WindowConversionTest : public QObject {
   // A file the graph cannot open is named at once, with the reason, and
   // nothing of the source before it stays on show.
   void AFileThatIsNotAVideoIsRefusedAtOnceAndTheWindowClearsItsSource() {
-    Engine().bFirstBuild = true;  // the first graph since start-up too
+    // A sound file, the first graph since start-up: its picture cannot be
+    // played, and the user hears so at once.
+    form->OpenVideoFile(QString::fromStdString(clips.path().toStdString() + "/song.m4a"));
+    QCOMPARE(box->texts.size(), size_t{1});
+    QVERIFY(box->texts[0].rfind("Video cannot be played.", 0) == 0);
+    box->texts.clear();
+    box->kinds.clear();
     OpenFromStart(Clip("six"));
     form->StartRecordingButton->click();
     QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == 1; }, 120000));
@@ -537,7 +545,7 @@ class WindowConversionTest : public QObject {
   void EditsToTheOutputDuringAConversionWaitForItsEnd() {
     form->menu_OutputSetting->trigger();
     QVERIFY(form->OutputSettingDlg->isVisible());
-    OpenFromStart(Clip("long"));
+    OpenFromStart(Clip("longer"));
     QTest::mouseClick(form->StartRecordingButton, Qt::LeftButton);
     QVERIFY(WaitForProgress(1.0));
     QTest::keyClicks(form->OutputFolderEdit, "elsewhere");
@@ -558,9 +566,9 @@ class WindowConversionTest : public QObject {
       QVERIFY(!form->MoreOptionsBtn->isEnabled() && !form->menu_SetOutputPath->isEnabled());
       QVERIFY(!form->OutputSettingDlg->OKBtn->isEnabled());
     }
-    QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == 1; }, 120000));
+    QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == 1; }, 240000));
     QVERIFY(box->texts.empty());
-    ExpectPspOutput(outDir + "/M4V20001.MP4", 30.0);
+    ExpectPspOutput(outDir + "/M4V20001.MP4", 120.0);
     QVERIFY(form->OutputFolderEdit->isEnabled() && form->ProfileCombo->isEnabled() && form->MoreOptionsBtn->isEnabled());
     QVERIFY(form->menu_SetOutputPath->isEnabled() && form->OutputSettingDlg->OKBtn->isEnabled());
     QTest::keyClicks(form->OutputFolderEdit, "next");

@@ -1,7 +1,6 @@
 #include "app/window/quit_signals.h"
 
 #include <QSocketNotifier>
-#include <atomic>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,15 +12,8 @@ namespace {
 // handler may only write to a descriptor and touch lock-free atomics.
 int gWriteEnd = -1;
 int gReadEnd = -1;
-std::atomic<int> gSignals{0};
 
 void OnSignal(int signal) {
-  if (gSignals.fetch_add(1) > 0) {
-    // Asked again while the first request is being carried out: now.
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-    return;
-  }
   const char byte = static_cast<char>(signal);
   [[maybe_unused]] const ssize_t n = write(gWriteEnd, &byte, 1);
 }
@@ -35,13 +27,14 @@ QuitOnSignals::QuitOnSignals(std::function<void()> quit, QObject* parent) : QObj
   }
   gReadEnd = ends[0];
   gWriteEnd = ends[1];
-  gSignals = 0;
   notifier_ = new QSocketNotifier(gReadEnd, QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &QuitOnSignals::Received);
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
+  // A second signal, while the first is being carried out, takes the
+  // default action: the process ends at once.
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 }

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <memory>
 
@@ -32,13 +34,28 @@ void GrabDialog(QWidget* dialog, const QString& file) {
   dialog->hide();
 }
 
+// With a source open: Convert, and a picture once the progress line shows
+// a few seconds converted; then the program quits as on SIGTERM.
+void GrabConverting(TLumivaultForm& form, const QString& folder) {
+  form.StartRecordingButton->click();
+  auto* poll = new QTimer(&form);
+  QObject::connect(poll, &QTimer::timeout, &form, [&form, folder, poll] {
+    if (Frame().IsRecording && form.ProgressBar->value() < 30) return;
+    poll->stop();
+    Grab(&form, folder + "/main-window-converting.png");
+    form.QuitWithoutQuestions();
+  });
+  poll->start(20);
+}
+
 void GrabAll(TLumivaultForm& form, const QString& folder) {
   Grab(&form, folder + "/main-window.png");
   GrabDialog(form.OutputSettingDlg, folder + "/output-settings.png");
   GrabDialog(form.FinishedRecording, folder + "/finished-recording.png");
   GrabDialog(form.SaveProfileForm, folder + "/save-profile.png");
   GrabDialog(form.AskDefaultOutputFolderForm, folder + "/default-folder.png");
-  QApplication::quit();
+  if (Frame().SourceReadiness == 2) GrabConverting(form, folder);
+  else QApplication::quit();
 }
 }  // namespace
 

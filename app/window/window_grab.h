@@ -8,5 +8,6 @@ class TLumivaultForm;
 
 // Saves main-window.png, output-settings.png, finished-recording.png,
 // save-profile.png and default-folder.png into folder once the main
-// window is laid out, then quits the event loop.
+// window is laid out; with a source open, converts it and saves
+// main-window-converting.png 30 % in; then quits as on SIGTERM.
 void ScheduleWindowGrabs(TLumivaultForm& form, const QString& folder);
