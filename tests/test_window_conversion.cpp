@@ -22,10 +22,16 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <netinet/in.h>
+#include <poll.h>
 #include <set>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -78,6 +84,72 @@ class NoticeCloser : public QObject {
 
  private:
   TFinishedRecording* notice_;
+};
+
+// Serves a file over HTTP on the loopback, as a share or a stream that
+// stops answering in the middle: a request from before `bytes` gets the
+// file up to there and then nothing more while the connection stays open;
+// one from after it (the demuxer's look at the file's end) gets the rest.
+class StallingServer {
+ public:
+  StallingServer(std::string body, size_t bytes) : body_(std::move(body)), bytes_(std::min(bytes, body_.size())) {
+    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(at);
+    if (::bind(listen_, reinterpret_cast<sockaddr*>(&at), len) != 0 || ::listen(listen_, 4) != 0 ||
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&at), &len) != 0)
+      return;
+    port_ = ntohs(at.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~StallingServer() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    for (int fd : connections_) ::close(fd);
+    ::close(listen_);
+  }
+  QString Url(const char* name) const { return QString("http://127.0.0.1:%1/%2").arg(port_).arg(name); }
+  int requests() const { return requests_; }
+
+ private:
+  void Serve() {
+    while (!stop_) {
+      pollfd p{listen_, POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) continue;
+      connections_.push_back(fd);
+      ++requests_;
+      char request[4096];
+      const ssize_t got = ::recv(fd, request, sizeof(request) - 1, 0);
+      request[std::max<ssize_t>(got, 0)] = 0;
+      const char* range = std::strstr(request, "Range: bytes=");
+      const size_t from = std::min<size_t>(range ? std::strtoull(range + 13, nullptr, 10) : 0, body_.size());
+      const size_t until = from < bytes_ ? bytes_ : body_.size();
+      const std::string head =
+          std::string(range ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n") +
+          "Content-Type: video/mpeg\r\nAccept-Ranges: bytes\r\nContent-Length: " + std::to_string(body_.size() - from) +
+          "\r\nContent-Range: bytes " + std::to_string(from) + "-" + std::to_string(body_.size() - 1) + "/" +
+          std::to_string(body_.size()) + "\r\n\r\n";
+      for (const std::string& part : {head, body_.substr(from, until - from)})
+        for (size_t sent = 0; sent < part.size() && !stop_;) {
+          const ssize_t n = ::send(fd, part.data() + sent, part.size() - sent, MSG_NOSIGNAL);
+          if (n <= 0) break;
+          sent += static_cast<size_t>(n);
+        }
+    }
+  }
+
+  std::string body_;
+  size_t bytes_;
+  int listen_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> requests_{0};
+  std::vector<int> connections_;  // the server's thread only
+  std::thread thread_;
 };
 
 // Runs the event loop until done() or the time is up; false on time-out.
@@ -648,6 +720,34 @@ class WindowConversionTest : public QObject {
     QCOMPARE(Frame().PlaybackState.load(), 1);
     QVERIFY(form->PausedScreenPanel->isVisible());
     QCOMPARE(form->ScreenImage->Picture(), form->Panel1->LastFrame());
+  }
+
+  // A source that stops answering in the middle of a read (here a stream
+  // whose server sends no more): Stop and the close still come back at
+  // once, the read being given up rather than waited for.
+  void StopAndCloseComeBackFromASourceThatStoppedAnswering() {
+    const std::string clip = clips.path().toStdString() + "/stalls.mpg";
+    QCOMPARE(MakeFixture(FixtureKind::kMpeg2Mp2Ps, clip, 20.0), std::string());
+    const std::string body = ReadFileBytes(clip);
+    StallingServer server(body, body.size() * 2 / 5);
+    form->OpenVideoFile(server.Url("stalls.mpg"));
+    QCOMPARE(Frame().SourceReadiness, 2);
+    // Played past what the server sent: the file source waits in its read.
+    QVERIFY2(LoopUntil([&] { return form->TimeLabel->text() >= QString("0:00:09"); }, 30000),
+             qPrintable(form->TimeLabel->text()));
+    QTest::mouseClick(form->StopButton, Qt::LeftButton);
+    QVERIFY(!Engine().bStopTimedOut);
+    QCOMPARE(Frame().PlaybackState.load(), 0);
+    QVERIFY2(form->TimeLabel->text().startsWith("0:00:00 of [0:00:"), qPrintable(form->TimeLabel->text()));
+    // It plays again from the start (a new request), and the close ends it.
+    QTest::mouseClick(form->PlayButton, Qt::LeftButton);
+    QVERIFY(LoopUntil([&] { return form->TimeLabel->text().startsWith("0:00:02"); }, 20000));
+    QVERIFY(server.requests() >= 2);
+    QVERIFY(LoopUntil([&] { return form->TimeLabel->text() >= QString("0:00:09"); }, 30000));
+    QVERIFY(form->close());
+    QVERIFY(!Engine().bStopTimedOut);
+    QCOMPARE(Frame().PlaybackState.load(), 3);
+    QVERIFY(box->texts.empty());
   }
 
   // The open dialog offers the files people have (in any case); a file

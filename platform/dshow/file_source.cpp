@@ -1,6 +1,7 @@
 // The file source: a libavformat demuxer with one output pin for the best
 // video stream and one for the best audio stream. A demux thread fills one
 // packet queue per pin; each decoder pulls from its queue on its own thread.
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -23,6 +24,15 @@ struct FormatCloser {
   void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+
+// The demuxer's interrupt: every read that waits (a network stream, a
+// share that stopped answering) asks it and gives up once the stop has set
+// it. It is handed to the format context before the file opens, which is
+// when the reading layers below take their copy of the callback.
+struct ReadInterrupt {
+  std::atomic<bool> abort{false};
+  static int Asked(void* self) { return static_cast<ReadInterrupt*>(self)->abort.load() ? 1 : 0; }
+};
 
 const CLSID CLSID_FileSource = {0x6d2f0a12, 0x5b1e, 0x4c2a, {0x9e, 0x61, 0x43, 0x4f, 0x52, 0x56, 0x41, 0x4e}};
 
@@ -59,11 +69,8 @@ class SourcePin : public PinBase, public IStreamPacketSource {
 
 class FileSource : public FilterBase {
  public:
-  FileSource(FormatPtr fmt, int video, int audio) : FilterBase("file source", CLSID_FileSource), fmt_(std::move(fmt)) {
-    // A read that waits on a slow or stalled source (a network stream)
-    // gives up as soon as the stop asks the demux thread to end.
-    fmt_->interrupt_callback.callback = [](void* self) { return static_cast<FileSource*>(self)->abort_.load() ? 1 : 0; };
-    fmt_->interrupt_callback.opaque = this;
+  FileSource(std::unique_ptr<ReadInterrupt> interrupt, FormatPtr fmt, int video, int audio)
+      : FilterBase("file source", CLSID_FileSource), interrupt_(std::move(interrupt)), fmt_(std::move(fmt)) {
     if (video >= 0) pins_.push_back(new SourcePin(this, L"Video", fmt_->streams[video], fmt_.get()));
     if (audio >= 0) pins_.push_back(new SourcePin(this, L"Audio", fmt_->streams[audio], fmt_.get()));
   }
@@ -166,9 +173,10 @@ class FileSource : public FilterBase {
     for (PinBase* p : pins_) static_cast<SourcePin*>(p)->Queue().End();
   }
 
+  std::unique_ptr<ReadInterrupt> interrupt_;  // outlives fmt_, which asks it
   FormatPtr fmt_;
   std::thread thread_;
-  std::atomic<bool> abort_{false};
+  std::atomic<bool>& abort_ = interrupt_->abort;
   std::mutex startLock_;  // guards start_
   REFERENCE_TIME start_ = 0;
   bool started_ = false;  // demux thread only (threads never overlap)
@@ -179,7 +187,13 @@ class FileSource : public FilterBase {
 FilterBase* CreateFileSource(const std::wstring& path, HRESULT* phr) {
   RouteMediaLibraryLog();
   std::string p = WideToUtf8(path.c_str());
-  AVFormatContext* raw = nullptr;
+  auto interrupt = std::make_unique<ReadInterrupt>();
+  AVFormatContext* raw = avformat_alloc_context();
+  if (!raw) {
+    *phr = E_OUTOFMEMORY;
+    return nullptr;
+  }
+  raw->interrupt_callback = {ReadInterrupt::Asked, interrupt.get()};
   int r = avformat_open_input(&raw, p.c_str(), nullptr, nullptr);
   if (r < 0) {
     *phr = (r == AVERROR(ENOENT)) ? HRESULT_FILE_NOT_FOUND : VFW_E_INVALID_FILE_FORMAT;
@@ -198,7 +212,7 @@ FilterBase* CreateFileSource(const std::wstring& path, HRESULT* phr) {
   EstimateBareStreamDuration(fmt.get(), chosen.video);
   CorrectJumpedDuration(fmt.get());
   *phr = S_OK;
-  return new FileSource(std::move(fmt), chosen.video, chosen.audio);
+  return new FileSource(std::move(interrupt), std::move(fmt), chosen.video, chosen.audio);
 }
 
 void SetSourceStart(FilterBase* source, REFERENCE_TIME t) { static_cast<FileSource*>(source)->SetStart(t); }
