@@ -15,6 +15,7 @@
 
 #include "app/core/diag_log.h"
 #include "app/core/frame_state.h"
+#include "platform/core/paths.h"
 #include "profiles/wm_codec_info.h"
 
 namespace {
@@ -24,8 +25,42 @@ bool IsSeparator(char c) { return c == '=' || c == ',' || c == '{' || c == '}'; 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsWhite(char c) { return IsBlank(c) || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
-std::string ProfileFolder() { return Frame().ProgramFolder + "/profile"; }
-std::string ProfilePath(const std::string& name) { return ProfileFolder() + "/" + name + ".pr"; }
+std::string InstalledProfileFolder() { return Frame().ProgramFolder + "/profile"; }
+std::string ProfileFile(const std::string& folder, const std::string& name) { return folder + "/" + name + ".pr"; }
+
+// A user's profile of a name takes the place of the shipped one.
+std::string ProfilePath(const std::string& name) {
+  const std::string user = ProfileFile(UserProfileFolder(), name);
+  struct stat st{};
+  if (::stat(user.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return user;
+  return ProfileFile(InstalledProfileFolder(), name);
+}
+
+// The profile names of a folder's "*.pr" files, in the order of its listing.
+std::vector<std::string> ProfileNamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return names;
+  while (dirent* e = ::readdir(dir)) {
+    std::string file = e->d_name;
+    if (file.size() < 3 || strcasecmp(file.c_str() + file.size() - 3, ".pr") != 0) continue;
+    struct stat st{};
+    if (::stat((folder + "/" + file).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+    names.push_back(file.substr(0, file.rfind('.')));
+  }
+  ::closedir(dir);
+  return names;
+}
+
+// Makes folder and the folders above it that are missing; 0 or an errno.
+int MakeFolders(const std::string& folder) {
+  for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+    const std::string part = folder.substr(0, slash);
+    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return errno;
+    if (slash == std::string::npos) break;
+  }
+  return FolderExists(folder) ? 0 : ENOTDIR;
+}
 
 int LeadingInt(const std::string& s) {
   long v = std::strtol(s.c_str(), nullptr, 10);
@@ -202,7 +237,8 @@ std::string FormatProfileText(const CProfile& p) {
   return out;
 }
 
-int WriteProfile(const CProfile& record, const std::string& name) {
+int WriteProfile(const CProfile& record, const std::string& name, std::string* failure) {
+  if (failure) failure->clear();
   if (!PlainFileName(name)) return -1;
   std::string text = FormatProfileText(record);
   std::string disk;
@@ -211,44 +247,50 @@ int WriteProfile(const CProfile& record, const std::string& name) {
     if (c == '\n') disk.push_back('\r');
     disk.push_back(c);
   }
+  const std::string folder = UserProfileFolder();
+  const auto fail = [&](int error) {
+    WriteLog("Cannot write profile %s in %s: %s", name.c_str(), folder.c_str(), std::strerror(error));
+    if (failure) *failure = folder + ": " + std::strerror(error);
+    return -1;
+  };
+  if (const int error = MakeFolders(folder); error != 0) return fail(error);
   // A temporary file renamed over the old one: a full disk never leaves a
   // half-written profile behind.
-  std::string path = ProfilePath(name);
+  std::string path = ProfileFile(folder, name);
   std::string tmp = path + ".tmp." + std::to_string(::getpid());
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return -1;
-  bool ok = WriteAll(fd, disk);
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    WriteLog("Cannot write profile %s: %s", path.c_str(), std::strerror(errno));
+  if (fd < 0) return fail(errno);
+  errno = 0;
+  int error = WriteAll(fd, disk) ? 0 : (errno != 0 ? errno : EIO);
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
     ::unlink(tmp.c_str());
-    return -1;
+    return fail(error);
   }
   return 0;
 }
 
 int LoadProfileList(std::vector<CProfile>& list, const std::string& lastProfile) {
   list.clear();
-  DIR* dir = ::opendir(ProfileFolder().c_str());
-  if (!dir) return -1;
+  // The shipped profiles, then the user's; a user's profile of a shipped
+  // name is read in the shipped one's place.
+  std::vector<std::string> names = ProfileNamesIn(InstalledProfileFolder());
+  for (const std::string& name : ProfileNamesIn(UserProfileFolder()))
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
   CProfile record;  // reused for every file, as stored profiles expect
   int selected = -1;
-  while (dirent* e = ::readdir(dir)) {
-    std::string file = e->d_name;
-    if (file.size() < 3 || strcasecmp(file.c_str() + file.size() - 3, ".pr") != 0) continue;
-    struct stat st{};
-    if (::stat((ProfileFolder() + "/" + file).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
-    std::string name = file.substr(0, file.rfind('.'));
+  for (const std::string& name : names) {
     if (!ReadProfile(record, name)) WriteLog("Cannot read profile %s", name.c_str());
     list.push_back(record);
     list.back().name = name;
     if (selected < 0 && name == lastProfile) selected = static_cast<int>(list.size()) - 1;
   }
-  ::closedir(dir);
   if (list.empty()) return -1;
   return selected < 0 ? 0 : selected;
 }
+
+std::string UserProfileFolder() { return JoinPath(UserDataFolder(), "profile"); }
 
 bool IsWindowsMediaProfile(const CProfile& record) {
   return strncasecmp(record.vcodec.c_str(), "WMV", 3) == 0 ||

@@ -1,6 +1,7 @@
 #pragma once
-// Output profiles: one ".pr" text file per profile in "profile" beside the
-// program; the file name without its extension is the profile's name.
+// Output profiles: one ".pr" text file per profile, shipped in "profile" in
+// the program's data folder and saved by the user in a "profile" folder of
+// the user's own; the file name without its extension is the profile's name.
 #include <string>
 #include <vector>
 
@@ -34,18 +35,21 @@ class CProfile {
   int an = 0;           // read and kept, never written or used
 };
 
-// Reads "<ProgramFolder>/profile/<name>.pr" into record; false (record
-// untouched) when the file cannot be opened. Keys missing from the file
-// keep the record's earlier values.
+// Reads "<name>.pr" of the user's profile folder, else of
+// "<ProgramFolder>/profile", into record; false (record untouched) when the
+// file cannot be opened. Keys missing from the file keep the record's
+// earlier values.
 bool ReadProfile(CProfile& record, const std::string& name);
 
 // The reading of ReadProfile on the text of a file (after CR LF became LF).
 void ParseProfileText(CProfile& record, const std::string& text);
 
-// Writes record as "<ProgramFolder>/profile/<name>.pr" with CR LF line ends,
-// replacing the file only when the whole of it was written; 0, or -1 when
-// the file cannot be created (or name is not a plain file name).
-int WriteProfile(const CProfile& record, const std::string& name);
+// Writes record as "<name>.pr" in the user's profile folder (made when
+// missing) with CR LF line ends, replacing the file only when the whole of
+// it was written; 0, or -1 when name is not a plain file name or the file
+// cannot be written. failure then holds "<folder>: <the system's error>"
+// when the system refused (empty for a name that is no file name).
+int WriteProfile(const CProfile& record, const std::string& name, std::string* failure = nullptr);
 
 // The file's text as WriteProfile writes it, line ends "\n".
 std::string FormatProfileText(const CProfile& record);
@@ -54,10 +58,15 @@ std::string FormatProfileText(const CProfile& record);
 std::string NextProfileToken(const std::string& line, size_t& pos);
 
 // Fills list with every profile of "<ProgramFolder>/profile/*.pr" in the
-// order of the directory listing, read through one reused record (a key
-// missing from a file takes the value of the file read before it). Returns
-// the index of the profile named lastProfile, else 0, or -1 for an empty list.
+// order of the directory listing, then those of the user's profile folder
+// with other names (a user's profile of a shipped name is read in its
+// place), read through one reused record (a key missing from a file takes
+// the value of the file read before it). Returns the index of the profile
+// named lastProfile, else 0, or -1 for an empty list.
 int LoadProfileList(std::vector<CProfile>& list, const std::string& lastProfile);
+
+// Where the user's profiles are saved: $XDG_DATA_HOME/Corvane/profile.
+std::string UserProfileFolder();
 
 // vcodec begins with "WMV" or "Windows Media", without regard to case.
 bool IsWindowsMediaProfile(const CProfile& record);

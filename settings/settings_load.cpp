@@ -41,7 +41,7 @@ std::string WorkingOrProgramFile(const std::string& name) {
   // A program started from a desktop menu does not run in its own folder,
   // so the files shipped beside it are looked for there as well.
   if (PathExists(name)) return name;
-  std::string folder = Frame().ProgramFolder.empty() ? ExecutableFolder() : Frame().ProgramFolder;
+  std::string folder = Frame().ProgramFolder.empty() ? ProgramDataFolder() : Frame().ProgramFolder;
   std::string beside = JoinPath(folder, name);
   return PathExists(beside) ? beside : name;
 }

@@ -66,7 +66,9 @@ class Batchvc : public ::testing::Test {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string v = *e;
-      if (v.rfind("HOME=", 0) && v.rfind("XDG_CONFIG_HOME=", 0) && v.rfind("TMPDIR=", 0)) env.push_back(v);
+      if (v.rfind("HOME=", 0) && v.rfind("XDG_CONFIG_HOME=", 0) && v.rfind("XDG_DATA_HOME=", 0) &&
+          v.rfind("TMPDIR=", 0))
+        env.push_back(v);
     }
     env.push_back("HOME=" + dir_.file("home"));
     env.push_back("XDG_CONFIG_HOME=" + dir_.file("home/.config"));

@@ -191,17 +191,46 @@ class LumivaultFormTest : public QObject {
   }
 
   void SavingUnderANewNameSelectsIt() {
+    // The shipped profiles are read-only once installed: the user's go to
+    // the user's own folder.
     SelectProfile("PSP MPEG-4 320x240");
     Edit(form->VideoValueList, "Bitrate", "512");
     AnswerSaveProfile("My PSP", true);
-    form->SaveProfileBtnClick();
-    QVERIFY(std::filesystem::exists(user->ProgramFolder() + "/profile/My PSP.pr"));
+    QTest::mouseClick(form->SaveProfileBtn, Qt::LeftButton);
+    QVERIFY(std::filesystem::exists(user->UserProfileFolder() + "/My PSP.pr"));
+    QVERIFY(!std::filesystem::exists(user->ProgramFolder() + "/profile/My PSP.pr"));
     QCOMPARE(form->ProfileCombo->currentText(), QString("My PSP"));
     QCOMPARE(Frame().CurrentProfile->name, std::string("My PSP"));
     QCOMPARE(Frame().CurrentProfile->b, 512);
     QCOMPARE(std::string(ReadSettingText("OutputConfig\\last_profile", "")), std::string("My PSP"));
     QCOMPARE(form->ProfileCombo->count(), 7);
     QVERIFY(box->texts.empty());
+  }
+
+  void SavingOverAShippedNameKeepsTheShippedFileAndListsTheUsersOnce() {
+    SelectProfile("PSP AVC 320x240");
+    const std::string shipped = ReadFileBytes(user->ProgramFolder() + "/profile/PSP AVC 320x240.pr");
+    Edit(form->VideoValueList, "Bitrate", "384");
+    AnswerSaveProfile("PSP AVC 320x240", true);
+    QTest::mouseClick(form->SaveProfileBtn, Qt::LeftButton);
+    QCOMPARE(ReadFileBytes(user->ProgramFolder() + "/profile/PSP AVC 320x240.pr"), shipped);
+    QCOMPARE(form->ProfileCombo->count(), 6);
+    SelectProfile("PSP MPEG-4 320x240");
+    SelectProfile("PSP AVC 320x240");
+    QCOMPARE(Frame().CurrentProfile->b, 384);
+  }
+
+  void ASaveTheSystemRefusesNamesTheFolderAndWhy() {
+    // A file where the user's data folder should be: no folder can be made.
+    std::filesystem::create_directories(user->DataHome());
+    WriteFileBytes(user->DataHome() + "/Corvane", "not a folder");
+    SelectProfile("PSP AVC 320x240");
+    AnswerSaveProfile("Mine", true);
+    QTest::mouseClick(form->SaveProfileBtn, Qt::LeftButton);
+    QCOMPARE(box->texts.size(), size_t{1});
+    QCOMPARE(box->texts[0], "Cannot save profile in " + user->UserProfileFolder() + ": Not a directory");
+    QCOMPARE(form->ProfileCombo->currentText(), QString("PSP AVC 320x240"));
+    QCOMPARE(form->ProfileCombo->count(), 6);
   }
 
   void ANameTheFolderRefusesLeavesEverythingAsItWas() {
@@ -219,7 +248,7 @@ class LumivaultFormTest : public QObject {
     SelectProfile("PSP AVC 320x240");
     AnswerSaveProfile("Never", false);
     form->SaveProfileBtnClick();
-    QVERIFY(!std::filesystem::exists(user->ProgramFolder() + "/profile/Never.pr"));
+    QVERIFY(!std::filesystem::exists(user->UserProfileFolder() + "/Never.pr"));
     QCOMPARE(form->ProfileCombo->currentText(), QString("PSP AVC 320x240"));
   }
 

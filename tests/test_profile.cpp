@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/core/frame_state.h"
@@ -16,11 +17,18 @@ class ProfileTest : public ::testing::Test {
     oldFolder = Frame().ProgramFolder;
     Frame().ProgramFolder = dir.path();
     std::filesystem::create_directories(dir.file("profile"));
+    setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
   }
-  void TearDown() override { Frame().ProgramFolder = oldFolder; }
+  void TearDown() override {
+    Frame().ProgramFolder = oldFolder;
+    unsetenv("XDG_DATA_HOME");
+  }
+  // A shipped profile, in the program's folder.
   void WriteProfileFile(const std::string& name, const std::string& text) {
     WriteFileBytes(dir.file("profile/" + name + ".pr"), text);
   }
+  // Where WriteProfile saves: the user's folder.
+  std::string Saved(const std::string& name) { return dir.file("data/Corvane/profile/" + name + ".pr"); }
 
   static CProfile Mpeg4Profile() {
     CProfile p;
@@ -76,7 +84,7 @@ void ExpectSameFields(const CProfile& a, const CProfile& b) {
 TEST_F(ProfileTest, WrittenFileHasTheExactLinesWithCrLfAndReadsBackFieldForField) {
   CProfile p = Mpeg4Profile();
   ASSERT_EQ(WriteProfile(p, "Mine"), 0);
-  std::string disk = ReadFileBytes(dir.file("profile/Mine.pr"));
+  std::string disk = ReadFileBytes(Saved("Mine"));
   EXPECT_EQ(disk.rfind("device  = \"PSP\" \r\nfileext = \"MP4\" \r\nt       = 0 \r\nss      = 0 \r\n", 0), 0u);
   EXPECT_NE(disk.find("\r\nvcodec  = \"mpeg4\" { \"mpeg4\", \"h264\" }\r\n"), std::string::npos);
   EXPECT_NE(disk.find("\r\nb\t    = 768 { \"512\", \"768\" }\r\n"), std::string::npos);
@@ -100,7 +108,7 @@ TEST_F(ProfileTest, WindowsMediaProfileIsWrittenWithoutAudioRatesAndEmptyListsEn
   p.acodec = "Windows Media Audio 9.2";
   p.aformat = "128 kbps, 44 kHz, stereo 1-pass CBR";
   ASSERT_EQ(WriteProfile(p, "W"), 0);
-  std::string disk = ReadFileBytes(dir.file("profile/W.pr"));
+  std::string disk = ReadFileBytes(Saved("W"));
   EXPECT_NE(disk.find("vcodec  = \"Windows Media Video 9\" { }\r\ns\t    = "), std::string::npos);
   EXPECT_NE(disk.find("acodec  = \"Windows Media Audio 9.2\" \r\naformat = \"128 kbps, 44 kHz, stereo 1-pass CBR\" \r\n"),
             std::string::npos);
@@ -169,24 +177,57 @@ TEST_F(ProfileTest, LongLinesAndQuotesInTextsDoNotCorruptOtherKeys) {
 
 TEST_F(ProfileTest, WriteFailsForNamesAndFoldersItCannotCreateAndKeepsTheOldFile) {
   CProfile p = Mpeg4Profile();
-  EXPECT_EQ(WriteProfile(p, "a/b"), -1);
+  std::string failure = "old";
+  EXPECT_EQ(WriteProfile(p, "a/b", &failure), -1);
+  EXPECT_EQ(failure, "") << "a name that is no file name is the name's fault";
   EXPECT_EQ(WriteProfile(p, "../escape"), -1);
   EXPECT_EQ(WriteProfile(p, ""), -1);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("escape.pr")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("data/Corvane/escape.pr")));
   ASSERT_EQ(WriteProfile(p, "Keep"), 0);
-  std::string before = ReadFileBytes(dir.file("profile/Keep.pr"));
+  std::string before = ReadFileBytes(Saved("Keep"));
   if (geteuid() != 0) {
-    chmod(dir.file("profile").c_str(), 0555);
+    chmod(dir.file("data/Corvane/profile").c_str(), 0555);
     p.b = 1;
-    EXPECT_EQ(WriteProfile(p, "Keep"), -1);
-    chmod(dir.file("profile").c_str(), 0755);
-    EXPECT_EQ(ReadFileBytes(dir.file("profile/Keep.pr")), before);
+    EXPECT_EQ(WriteProfile(p, "Keep", &failure), -1);
+    EXPECT_EQ(failure, dir.file("data/Corvane/profile") + ": Permission denied");
+    chmod(dir.file("data/Corvane/profile").c_str(), 0755);
+    EXPECT_EQ(ReadFileBytes(Saved("Keep")), before);
   }
+  // A folder that cannot be made is named with the system's reason.
+  setenv("XDG_DATA_HOME", dir.file("profile/Keep.pr").c_str(), 1);
+  WriteProfileFile("Keep", "b = 5\n");
+  EXPECT_EQ(WriteProfile(p, "Other", &failure), -1);
+  EXPECT_EQ(failure, dir.file("profile/Keep.pr/Corvane/profile") + ": Not a directory");
   CProfile untouched;
   untouched.b = 7;
   EXPECT_FALSE(ReadProfile(untouched, "Nope"));
   EXPECT_EQ(untouched.b, 7);
   EXPECT_EQ(untouched.name, "");
+}
+
+TEST_F(ProfileTest, TheUsersProfilesFollowTheShippedOnesAndOneOfTheSameNameTakesItsPlace) {
+  WriteProfileFile("Shipped", "b = 768\n");
+  WriteProfileFile("Both", "b = 500\nab = 64\n");
+  CProfile mine = Mpeg4Profile();
+  mine.b = 333;
+  ASSERT_EQ(WriteProfile(mine, "Both"), 0);
+  mine.b = 444;
+  ASSERT_EQ(WriteProfile(mine, "Mine"), 0);
+  EXPECT_EQ(ReadFileBytes(dir.file("profile/Both.pr")), "b = 500\nab = 64\n") << "the shipped file stays";
+  std::vector<CProfile> list;
+  const int sel = LoadProfileList(list, "Mine");
+  ASSERT_EQ(list.size(), 3u);
+  ASSERT_GE(sel, 0);
+  EXPECT_EQ(list[sel].name, "Mine");
+  EXPECT_EQ(list[sel].b, 444);
+  EXPECT_EQ(list.back().name, "Mine") << "the user's own come after the shipped ones";
+  const auto both = std::find_if(list.begin(), list.end(), [](const CProfile& p) { return p.name == "Both"; });
+  ASSERT_NE(both, list.end());
+  EXPECT_EQ(both->b, 333);
+  EXPECT_EQ(both->ab, 128);
+  CProfile one;
+  ASSERT_TRUE(ReadProfile(one, "Both"));
+  EXPECT_EQ(one.b, 333);
 }
 
 TEST_F(ProfileTest, ListReusesOneRecordAndSelectsTheLastProfile) {

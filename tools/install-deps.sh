@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test and run.
+# Installs every Debian package the project needs to build, test, package
+# and run (dpkg-dev and file for the package's dependencies, the desktop
+# entry and AppStream validators for its checks).
 set -euo pipefail
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
@@ -10,6 +12,7 @@ $SUDO apt-get install -y -q --no-install-recommends \
   libgtest-dev libgmock-dev \
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev \
   libjpeg-dev libsdl2-dev \
-  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev \
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev \
   ffmpeg mediainfo atomicparsley libglib2.0-bin \
-  xvfb xauth imagemagick python3 time procps
+  xvfb xauth imagemagick python3 time procps \
+  dpkg-dev file desktop-file-utils appstream

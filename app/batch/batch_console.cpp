@@ -7,10 +7,8 @@
 #include <cerrno>
 
 #include <algorithm>
-#include <utility>
 
 #include "app/batch/stop_signal.h"
-#include "app/core/diag_log.h"
 #include "platform/core/threads.h"
 
 namespace {
@@ -122,38 +120,7 @@ bool BatchConsole::Ask(const std::string& question) {
   return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 
-BatchMessageDlg::BatchMessageDlg(BatchConsole& console, bool answerYes) : console_(console), answerYes_(answerYes) {
-  SetMessageDlgHandler(this);
+void BatchConsole::FileStopping(const std::string& output) {
+  Error("stopping: finishing " + output + " (Ctrl-C again quits at once, leaving it unusable)");
 }
 
-BatchMessageDlg::~BatchMessageDlg() { SetMessageDlgHandler(nullptr); }
-
-std::string BatchMessageDlg::WithoutBatchAdvice(const std::string& text) {
-  static const char kAdvice[] = "Please use \"Video Converter (Batch Mode)\" to convert this file.";
-  std::string t = text;
-  if (const auto at = t.find(kAdvice); at != std::string::npos) t.erase(at, sizeof(kAdvice) - 1);
-  return Trimmed(t);
-}
-
-int BatchMessageDlg::Show(const std::string& text, MsgKind kind, unsigned buttons) {
-  const std::string shown = WithoutBatchAdvice(text);
-  WriteLog("Message: %s", text.c_str());
-  if (kind != MsgKind::Confirmation || !(buttons & mbYes)) {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(shown);
-    return (buttons & mbOK) ? mrOk : (buttons & mbYes) ? mrYes : mrCancel;
-  }
-  // The questions the engine asks in a conversion are about overwriting.
-  bool yes = answerYes_;
-  if (!yes) yes = console_.Ask(shown);
-  if (!yes) {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(shown + ": no (--yes overwrites)");
-  }
-  return yes ? mrYes : ((buttons & mbNo) ? mrNo : mrCancel);
-}
-
-std::vector<std::string> BatchMessageDlg::TakeMessages() {
-  std::lock_guard lock(mutex_);
-  return std::exchange(messages_, {});
-}

@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/batch/batch_message_dlg.h"
 #include "app/batch/output_check.h"
+#include "app/batch/profile_commands.h"
 #include "app/batch/stop_signal.h"
 #include "app/control/headless_host.h"
 #include "app/control/profile_choice.h"
@@ -37,8 +39,6 @@ namespace {
 constexpr int kStallSeconds = 30;
 // Part files beyond this number are not looked for.
 constexpr int kMaxParts = 99;
-// The profile of a first run.
-constexpr const char* kFirstRunProfile = "PSP MPEG-4 320x240";
 
 using Clock = std::chrono::steady_clock;
 
@@ -118,20 +118,6 @@ void RemoveOutputs(const std::vector<std::string>& outputs, fs::file_time_type s
   }
 }
 
-int FindProfileByName(const std::vector<CProfile>& list, const std::string& name) {
-  const int exact = FindProfile(list, name);
-  if (exact >= 0) return exact;
-  for (size_t i = 0; i < list.size(); ++i)
-    if (Lower(list[i].name) == Lower(name)) return static_cast<int>(i);
-  return -1;
-}
-
-std::string ProfileNames(const std::vector<CProfile>& list) {
-  std::string names;
-  for (const CProfile& p : list) names += "\n  " + p.name;
-  return names;
-}
-
 // What a source must be before the engine is given it.
 std::string SourceProblem(const std::string& path) {
   struct stat st {};
@@ -143,18 +129,17 @@ std::string SourceProblem(const std::string& path) {
   return "";
 }
 
-struct FileOutcome {
-  bool converted = false;    // the whole range is in the output
-  bool stopped = false;      // a stop signal ended it
-  double videoSeconds = 0.0; // of the outputs kept
-  double wallSeconds = 0.0;
-};
-
-// One batch: the engine set up once, then each file in turn.
+// One batch: the engine set up once, then each file of the queue in turn.
 class BatchRun {
  public:
-  BatchRun(const BatchOptions& options, BatchConsole& console, std::vector<std::string>* kept)
-      : options_(options), console_(console), dialogs_(console, options.yes), kept_(kept) {}
+  BatchRun(const BatchOptions& options, BatchQueue& queue, BatchReport& report, std::function<bool()> stopRequested,
+           std::vector<std::string>* kept)
+      : options_(options),
+        queue_(queue),
+        console_(report),
+        dialogs_(report, options.yes),
+        stopRequested_(std::move(stopRequested)),
+        kept_(kept) {}
 
   int Run();
 
@@ -166,15 +151,18 @@ class BatchRun {
   FileOutcome Finish(const std::string& source, const std::string& output, const HostRun& run, bool stopped,
                      bool stoppedInFirstPass, int number, fs::file_time_type since, double wall);
   void MakeMissingThumbnails(const std::vector<std::string>& outputs, fs::file_time_type since);
-  void Fail(const std::string& source, const std::string& why) { console_.Error(source + ": " + why); }
+  void Fail(const std::string& source, const std::string& why) { console_.FileFailed(source, why); }
 
   const BatchOptions& options_;
-  BatchConsole& console_;
+  BatchQueue& queue_;
+  BatchReport& console_;  // the front end: the terminal, or the batch window
   BatchMessageDlg dialogs_;
+  std::function<bool()> stopRequested_;
   std::vector<CProfile> profiles_;
   std::vector<std::string>* kept_;
   std::string outputFolder_;
   HeadlessHost* host_ = nullptr;
+  BatchItem current_;  // the file under way
 };
 
 bool BatchRun::Start() {
@@ -185,21 +173,11 @@ bool BatchRun::Start() {
   AppSettings().disableScreensaver = 0;
   // A name given with --output takes no number from the device's scheme.
   Engine().NamedOutputTakesNumber = false;
-  // A first run (no profile used yet) converts for the PSP; later runs take
-  // the profile used last, in the window or here.
-  const std::string stored = ReadSettingText("OutputConfig\\last_profile", "");
-  const int last = LoadProfileList(profiles_, stored.empty() ? kFirstRunProfile : stored);
-  if (last < 0) {
-    console_.Error("no profiles in " + JoinPath(Frame().ProgramFolder, "profile"));
+  std::string noProfile;
+  const int chosen = LoadBatchProfile(profiles_, options_.profile, &noProfile);
+  if (chosen < 0) {
+    console_.Error(noProfile);
     return false;
-  }
-  int chosen = last;
-  if (!options_.profile.empty()) {
-    chosen = FindProfileByName(profiles_, options_.profile);
-    if (chosen < 0) {
-      console_.Error("no profile named \"" + options_.profile + "\"; the profiles are:" + ProfileNames(profiles_));
-      return false;
-    }
   }
   // A bit rate given on the command line holds for this run only.
   if (options_.videoKbps > 0) profiles_[static_cast<size_t>(chosen)].b = options_.videoKbps;
@@ -283,14 +261,15 @@ FileOutcome BatchRun::ConvertFile(const std::string& source) {
   const int number = Engine().OutputNumber;
 
   console_.Info(source + " -> " + output);
+  console_.FileOutput(current_, output);
   const fs::file_time_type since = fs::file_time_type::clock::now();
   const Clock::time_point began = Clock::now();
   bool stopped = false, stoppedInFirstPass = false;
   host_->onProgress = [this](const std::string& line) { console_.Progress(line, PercentOf(line, host_->progressBar)); };
   const HostRun run = host_->Convert(
       [&] {
-        if (!StopSignalled()) return false;
-        if (!stopped) console_.Error("stopping: finishing " + output + " (Ctrl-C again quits at once, leaving it unusable)");
+        if (!stopRequested_()) return false;
+        if (!stopped) console_.FileStopping(output);
         stopped = true;
         // The first of two passes writes no sound; its file is not kept,
         // and the second pass is not started.
@@ -380,18 +359,24 @@ int BatchRun::Run() {
   const Clock::time_point began = Clock::now();
   int converted = 0, tried = 0;
   double videoSeconds = 0, wallSeconds = 0;
-  for (const std::string& source : options_.files) {
-    if (StopSignalled()) break;
+  while (!stopRequested_()) {
+    std::optional<BatchItem> item = queue_.Take();
+    if (!item) break;
     ++tried;
-    const FileOutcome o = ConvertFile(source);
+    current_ = *item;
+    console_.FileBegins(current_);
+    const FileOutcome o = ConvertFile(current_.source);
+    console_.FileEnds(current_, o);
     converted += o.converted ? 1 : 0;
     videoSeconds += o.videoSeconds;
     wallSeconds += o.wallSeconds;
   }
   host_ = nullptr;
-  const int total = static_cast<int>(options_.files.size());
-  if (StopSignalled() && tried < total)
-    console_.Error(std::to_string(total - tried) + " file(s) not started: the batch was stopped");
+  // What a stop left in the queue was never started.
+  const int notStarted = static_cast<int>(queue_.Waiting());
+  const int total = tried + notStarted;
+  if (stopRequested_() && notStarted > 0)
+    console_.Error(std::to_string(notStarted) + " file(s) not started: the batch was stopped");
   std::string summary = "Converted " + std::to_string(converted) + " of " + std::to_string(total) + " file(s) in " +
                         TimeText(SecondsSince(began));
   if (videoSeconds > 0 && wallSeconds > 0) {
@@ -399,8 +384,8 @@ int BatchRun::Run() {
     std::snprintf(speed, sizeof(speed), "%.1fx", videoSeconds / wallSeconds);
     summary += ": " + TimeText(videoSeconds) + " of video at " + speed + " real time";
   }
-  console_.Info(summary);
-  if (StopSignalled()) return kExitStopped;
+  console_.BatchEnds(summary);
+  if (stopRequested_()) return kExitStopped;
   return converted == total ? kExitConverted : kExitFailed;
 }
 
@@ -423,35 +408,20 @@ std::string NewDemoFolder() {
 
 void PrepareProgramFolder() {
   FrameState& f = Frame();
-  f.ProgramFolder = ExecutableFolder();
+  f.ProgramFolder = ProgramDataFolder();
   SetLogProgramFolder(f.ProgramFolder);
   LoadLanguageTable(JoinPath(f.ProgramFolder, "lang_eng.txt"));
 }
 
-int RunConversions(const BatchOptions& options, BatchConsole& console, std::vector<std::string>* kept) {
-  BatchRun run(options, console, kept);
+int RunBatch(const BatchOptions& options, BatchQueue& queue, BatchReport& report,
+             const std::function<bool()>& stopRequested, std::vector<std::string>* kept) {
+  BatchRun run(options, queue, report, stopRequested, kept);
   return run.Run();
 }
 
-int ListProfiles(BatchConsole& console) {
-  PrepareProgramFolder();
-  std::vector<CProfile> list;
-  if (LoadProfileList(list, "") < 0) {
-    console.Error("no profiles in " + JoinPath(Frame().ProgramFolder, "profile"));
-    return kExitFailed;
-  }
-  for (const CProfile& p : list) {
-    std::string video = p.vcodec + " " + p.s, audio = p.acodec;
-    char buf[96];
-    if (p.r > 0) video += (std::snprintf(buf, sizeof(buf), " %g fps", p.r), buf);
-    if (p.b > 0) video += " " + std::to_string(p.b) + " kbit/s";
-    if (p.ar > 0) audio += " " + std::to_string(p.ar) + " Hz";
-    if (!p.ac.empty()) audio += " " + p.ac + " ch";
-    if (p.ab > 0) audio += " " + std::to_string(p.ab) + " kbit/s";
-    if (!p.aformat.empty()) audio += " " + p.aformat;
-    std::printf("%s\t%s\t%s\n", p.name.c_str(), video.c_str(), audio.c_str());
-  }
-  return kExitConverted;
+int RunConversions(const BatchOptions& options, BatchConsole& console, std::vector<std::string>* kept) {
+  BatchQueue queue(options.files);
+  return RunBatch(options, queue, console, StopSignalled, kept);
 }
 
 int RunDemo(const BatchOptions& options, BatchConsole& console) {

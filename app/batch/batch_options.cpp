@@ -32,7 +32,7 @@ bool SplitLong(const std::string& arg, std::string* name, std::string* value) {
 
 bool TakesValue(const std::string& name) {
   for (const char* n : {"--profile", "--output-folder", "--output", "--start", "--duration", "--passes", "--title",
-                        "--set-title", "--bitrate", "-p", "-o"})
+                        "--set-title", "--save-profile", "--bitrate", "-p", "-o"})
     if (name == n) return true;
   return false;
 }
@@ -65,6 +65,9 @@ std::string ApplyValue(const std::string& name, const std::string& value, BatchO
   } else if (name == "--set-title") {
     o->mode = BatchMode::SetTitle;
     o->newTitle = value;
+  } else if (name == "--save-profile") {
+    o->mode = BatchMode::SaveProfile;
+    o->newProfile = value;
   }
   return "";
 }
@@ -89,6 +92,8 @@ std::string CheckCombination(BatchOptions* o) {
       return "";
     case BatchMode::ListProfiles:
       return o->files.empty() ? "" : "--list-profiles takes no file";
+    case BatchMode::SaveProfile:
+      return o->files.empty() ? "" : "--save-profile takes no file";
     case BatchMode::Demo:
       return o->files.empty() ? "" : "--demo makes its own clip and takes no file";
     case BatchMode::ShowTitle:
@@ -157,6 +162,7 @@ std::string BatchUsage() {
   return R"(Usage: batchvc [options] FILE...
        batchvc --demo [--output-folder DIR]
        batchvc --list-profiles
+       batchvc [--profile NAME] [--bitrate KBIT/S] --save-profile NEW_NAME
        batchvc --show-title FILE...
        batchvc --set-title TITLE FILE
 
@@ -178,6 +184,9 @@ Options:
   -y, --yes                overwrite existing outputs without asking
   -q, --quiet              print nothing but errors
       --list-profiles      one profile a line: name, video, audio
+      --save-profile NEW_NAME
+                           save the profile (with --bitrate) under a new
+                           name in ~/.local/share/Corvane/profile
       --show-title FILE... print the titles stored in MP4 files
       --set-title TITLE FILE
                            store TITLE in FILE in place

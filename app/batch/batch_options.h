@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-enum class BatchMode { Convert, Demo, ListProfiles, ShowTitle, SetTitle, Help, Version };
+enum class BatchMode { Convert, Demo, ListProfiles, SaveProfile, ShowTitle, SetTitle, Help, Version };
 
 struct BatchOptions {
   BatchMode mode = BatchMode::Convert;
@@ -19,6 +19,7 @@ struct BatchOptions {
   int videoKbps = 0;               // 0: the profile's video bit rate
   std::optional<std::string> title;
   std::string newTitle;            // --set-title
+  std::string newProfile;          // --save-profile
   bool yes = false;
   bool quiet = false;
 };

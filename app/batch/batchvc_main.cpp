@@ -8,6 +8,7 @@
 #include "app/batch/batch_console.h"
 #include "app/batch/batch_converter.h"
 #include "app/batch/batch_options.h"
+#include "app/batch/profile_commands.h"
 #include "app/batch/stop_signal.h"
 #include "app/batch/title_commands.h"
 #include "app/core/diag_log.h"
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
       return kExitConverted;
     case BatchMode::ListProfiles:
       return ListProfiles(console);
+    case BatchMode::SaveProfile:
+      return SaveProfileAs(options, options.newProfile, console);
     case BatchMode::ShowTitle:
       PrepareProgramFolder();
       return ShowTitles(options.files, console);

@@ -62,7 +62,7 @@ void CentreOnScreen(QWidget& w) {
 
 void RunMainWindow(CorvaneApplication& app) {
   WindowOptions options;
-  options.programFolder = ExecutableFolder();
+  options.programFolder = ProgramDataFolder();
   InstallCrashReport(options.programFolder);
   TLumivaultForm form(options);
   form.CreateSmallForms();

@@ -212,10 +212,14 @@ void TLumivaultForm::SaveProfileBtnClick() {
   if (!p || !SaveProfileForm) return;
   if (SaveProfileForm->exec() != 1) return;
   // 3, 4. A name longer than the profile name buffer cannot be saved whole.
+  // The profile goes into the user's own profile folder; when the system
+  // refuses it there, the message says where and why.
   std::string name = S(SaveProfileForm->ProfileNameEdit->text());
-  if (name.size() > static_cast<size_t>(TSaveProfileForm::kMaxNameBytes) || WriteProfile(*p, name) != 0) {
+  std::string failure;
+  if (name.size() > static_cast<size_t>(TSaveProfileForm::kMaxNameBytes) || WriteProfile(*p, name, &failure) != 0) {
     WriteLog("Cannot save profile %s", name.c_str());
-    ShowMessageDlg("Cannot save profile. Some characters may not be allowed in the profile name. ",
+    ShowMessageDlg(failure.empty() ? "Cannot save profile. Some characters may not be allowed in the profile name. "
+                                   : "Cannot save profile in " + failure,
                    MsgKind::Confirmation, mbOK);
     return;
   }

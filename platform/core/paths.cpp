@@ -4,9 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
+
+#ifndef CORVANE_DATA_FROM_BIN
+#define CORVANE_DATA_FROM_BIN "../share/corvane"
+#endif
 
 namespace {
 std::string WithoutTrailingSlash(std::string p) {
@@ -22,6 +27,15 @@ std::string ExecutableFolder() {
   std::string exe(buf, static_cast<size_t>(n));
   auto slash = exe.rfind('/');
   return slash == std::string::npos ? "." : (slash == 0 ? "/" : exe.substr(0, slash));
+}
+
+std::string ProgramDataFolder() {
+  const std::string exe = ExecutableFolder();
+  const std::string installed = JoinPath(exe, CORVANE_DATA_FROM_BIN);
+  if (!FolderExists(installed)) return exe;
+  // "bin/../share/corvane" is shown to users (messages, the log): spelt plainly.
+  char resolved[PATH_MAX];
+  return ::realpath(installed.c_str(), resolved) ? std::string(resolved) : installed;
 }
 
 std::string UserDataFolder() {

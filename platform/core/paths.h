@@ -6,6 +6,13 @@
 // Folder of the running executable, without a trailing '/'.
 std::string ExecutableFolder();
 
+// The folder of what the programs ship read-only (profiles, help page,
+// language table, .reg files, default thumbnail picture), without a
+// trailing '/': the installed data folder (share/corvane beside the bin
+// folder of the executable) when there is one, else the executable's own
+// folder, as in a build folder.
+std::string ProgramDataFolder();
+
 // The folder of what the user's programs keep for the user:
 // $XDG_DATA_HOME/Corvane (default ~/.local/share/Corvane), without a
 // trailing '/'. Not created here.

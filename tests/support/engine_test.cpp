@@ -18,6 +18,7 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; 
 void EngineTest::SetUp() {
   setenv("HOME", dir_.file("home").c_str(), 1);
   setenv("XDG_CONFIG_HOME", dir_.file("home/.config").c_str(), 1);
+  setenv("XDG_DATA_HOME", dir_.file("home/.local/share").c_str(), 1);
   std::filesystem::create_directories(dir_.file("out"));
   FrameState& f = Frame();
   f.ProgramFolder = std::filesystem::current_path().string();  // tests run beside the programs

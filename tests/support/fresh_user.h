@@ -1,8 +1,8 @@
 #pragma once
 // A user who has never run the program: a home folder, a settings folder, a
-// temporary folder and a log of its own, and a program folder holding a copy
-// of the shipped profiles (the tests save profiles there) and of the default
-// thumbnail picture. Everything goes with the object. The shipped files are
+// data folder (the user's profiles go there), a temporary folder and a log
+// of its own, and a program folder holding a copy of the shipped profiles
+// and of the default thumbnail picture. Everything goes with the object. The shipped files are
 // looked for in the working folder (the tests run beside the programs).
 #include <QDir>
 #include <QTemporaryDir>
@@ -29,6 +29,7 @@ class FreshUser {
     std::filesystem::copy_file("Thumbnail.bmp", ProgramFolder() + "/Thumbnail.bmp", ec);
     setenv("HOME", Home().c_str(), 1);
     setenv("XDG_CONFIG_HOME", (Home() + "/.config").c_str(), 1);
+    setenv("XDG_DATA_HOME", DataHome().c_str(), 1);
     setenv("TMPDIR", Temp().c_str(), 1);
     SetLogFilePath(Temp() + "/Corvane.elog");
   }
@@ -39,6 +40,9 @@ class FreshUser {
   std::string Home() const { return root_ + "/home"; }
   std::string Temp() const { return root_ + "/tmp"; }
   std::string ProgramFolder() const { return root_ + "/program"; }
+  std::string DataHome() const { return Home() + "/.local/share"; }
+  // Where the user's profiles are saved.
+  std::string UserProfileFolder() const { return DataHome() + "/Corvane/profile"; }
 
  private:
   std::optional<QTemporaryDir> dir_;
