@@ -2,6 +2,7 @@
 #include "encode/encoder_params.h"
 #include "encode/encoder_state.h"
 #include "encode/encoder_threads.h"
+#include "encode/part_files.h"
 #include "encode/recording_encoder.h"
 
 DeliverFn Deliver = DeliverInline;
@@ -17,6 +18,10 @@ void WaitWhile(CritSecLock& lock, int stepMs, Cond cond) {
 
 int DeliverQueued(const std::uint8_t* frame, const std::int16_t* audio, int sampleCount) {
   CritSecLock lock(EncoderLock());
+  // A second pass covers the pictures of the first and no more: a picture
+  // beyond them (the first pass was stopped between two whole seconds) is
+  // not taken, nor the sound of its slot.
+  if (frame && BeyondFirstPass()) return 0;
   EncoderState& e = Enc();
   const EncoderParams& p = EncParams();
   const int frameBytes = SourceFrameBytes();
@@ -44,6 +49,7 @@ int DeliverQueued(const std::uint8_t* frame, const std::int16_t* audio, int samp
 
 int DeliverInline(const std::uint8_t* frame, const std::int16_t* audio, int sampleCount) {
   CritSecLock lock(EncoderLock());
+  if (frame && BeyondFirstPass()) return 0;
   EncoderState& e = Enc();
   if (e.AudioEnabled && audio && sampleCount > 0) e.AudioBuffer.Append(audio, sampleCount * SourceFrameBytes());
   if (frame) QueueFrameCopy(frame);

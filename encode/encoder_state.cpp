@@ -9,6 +9,7 @@
 #include "encode/audio_blocks.h"
 #include "encode/encoder_params.h"
 #include "encode/mp4_writer.h"
+#include "encode/part_files.h"
 
 bool PcmBuffer::Append(const void* src, int n) {
   if (n <= 0) return true;
@@ -141,6 +142,7 @@ void QueueFrameCopy(const std::uint8_t* frame) {
     const EncoderParams& p = EncParams();
     try {
       e.FrameQueue.emplace_back(frame, frame + static_cast<size_t>(p.width) * p.height * 2);
+      CountPartPicture();
     } catch (const std::bad_alloc&) {
       // The frame is dropped; the recording goes on.
     }

@@ -40,9 +40,6 @@ struct EncoderState {
   int AudioBlocksDone = 0;
   int VideoFramesDone = 0;
   double SampleRemainder = 0.0;
-  int PartNumber = 1;
-  std::string BaseName;
-  std::string Extension;
   // Channel and resampled buffers of the audio block in hand.
   std::vector<std::int16_t> channelA, channelB, resampledA, resampledB, interleaved;
   std::unique_ptr<LumResampler> resampler1, resampler2;

@@ -15,6 +15,7 @@ extern "C" {
 #include "app/core/message_dlg.h"
 #include "encode/av_handles.h"
 #include "encode/output_errors.h"
+#include "encode/pass_stats.h"
 #include "encode/stream_setup.h"
 
 namespace {
@@ -29,6 +30,8 @@ struct WriterState {
   SwsPtr toPlanar;               // YUYV 4:2:2 to planar 4:2:0
   std::int64_t videoPts = 0;
   PacketPtr videoPacket;
+  PassStats pass;                // two-pass statistics of the video encoder
+  bool beyondStatsLogged = false;
   // Audio side: touched by the audio thread between open and end.
   CodecContextPtr audio;
   AVStream* audioStream = nullptr;
@@ -59,14 +62,16 @@ bool WritePacket(AVPacket* pkt, AVCodecContext* c, AVStream* st) {
   return ret >= 0;
 }
 
-// Sends frame (nullptr drains) and writes every packet the encoder returns.
-int EncodeAndWrite(AVCodecContext* c, AVStream* st, AVFrame* frame, AVPacket* pkt) {
+// Sends frame (nullptr drains) and writes every packet the encoder returns;
+// a first pass keeps each packet's statistics.
+int EncodeAndWrite(AVCodecContext* c, AVStream* st, AVFrame* frame, AVPacket* pkt, PassStats* pass = nullptr) {
   int ret = avcodec_send_frame(c, frame);
   if (ret < 0 && ret != AVERROR_EOF) return ret;
   for (;;) {
     ret = avcodec_receive_packet(c, pkt);
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return 0;
     if (ret < 0) return ret;
+    if (pass) pass->Take(c);
     bool ok = WritePacket(pkt, c, st);
     av_packet_unref(pkt);
     if (!ok) return AVERROR(EIO);
@@ -83,19 +88,40 @@ AVStream* AddStream(AVCodecContext* c) {
   return st;
 }
 
-int OpenVideo(const EncoderParams& p) {
+void ReleaseVideoEncoder() {
+  // The statistics text belongs to us, not to the encoder.
+  if (W().video) W().video->stats_in = nullptr;
+  W().video.reset();
+  W().pass.Close();
+}
+
+// Makes and opens the video encoder in the plan's pass.
+bool OpenVideoEncoder(const EncoderParams& p, const PassPlan& pass) {
   AVDictionary* options = nullptr;
   W().video = MakeVideoEncoder(W().choice, p, &options);
   if (!W().video) {
     av_dict_free(&options);
-    return -1;
+    return false;
   }
-  int ret = avcodec_open2(W().video.get(), W().video->codec, &options);
+  W().pass.Configure(W().video.get(), &options, pass);
+  const int ret = avcodec_open2(W().video.get(), W().video->codec, &options);
   av_dict_free(&options);
-  if (ret < 0) {
-    WriteLog("could not open video codec\n");
+  return ret >= 0;
+}
+
+int OpenVideo(const EncoderParams& p, const PassPlan& pass) {
+  bool opened = OpenVideoEncoder(p, pass);
+  if (!opened && W().video && pass.mode == PassMode::kSecondPass) {
+    WriteLog("The video encoder refused the statistics of %s: the video is encoded in one pass",
+             pass.statsPath.c_str());
+    ReleaseVideoEncoder();
+    opened = OpenVideoEncoder(p, {});
+  }
+  if (!opened) {
+    if (W().video) WriteLog("could not open video codec\n");
     return -1;
   }
+  W().beyondStatsLogged = false;
   W().videoStream = AddStream(W().video.get());
   if (!W().videoStream || avcodec_parameters_from_context(W().videoStream->codecpar, W().video.get()) < 0)
     return -1;
@@ -177,7 +203,7 @@ void ReleaseAll() {
   w.toPlanar.reset();
   w.picture.reset();
   w.videoPacket.reset();
-  w.video.reset();
+  ReleaseVideoEncoder();
   w.toEncoderFormat.reset();
   w.audioFrame.reset();
   w.audioPacket.reset();
@@ -226,7 +252,8 @@ int EncodeAudioRemainder() {
 int DrainEncoders() {
   WriterState& w = W();
   int result = 0;
-  if (w.video && EncodeAndWrite(w.video.get(), w.videoStream, nullptr, w.videoPacket.get()) < 0) result = -1;
+  if (w.video && EncodeAndWrite(w.video.get(), w.videoStream, nullptr, w.videoPacket.get(), &w.pass) < 0)
+    result = -1;
   if (w.audio && w.fifo) {
     if (EncodeAudioRemainder() < 0) result = -1;
     if (EncodeAndWrite(w.audio.get(), w.audioStream, nullptr, w.audioPacket.get()) < 0) result = -1;
@@ -243,7 +270,7 @@ CriticalSection& MuxLock() {
 bool Mp4IsOpen() { return W().open.load(); }
 bool Mp4WriteFailed() { return W().failed.load(); }
 
-int Mp4Open(const std::string& path) {
+int Mp4Open(const std::string& path, const PassPlan& pass) {
   // The library's own chatter goes nowhere; its errors reach our log through
   // the results we check.
   av_log_set_level(AV_LOG_ERROR);
@@ -266,7 +293,7 @@ int Mp4Open(const std::string& path) {
   W().oc.reset(raw);
   W().writesFile = !(fmt->flags & AVFMT_NOFILE);
   SetMetadata(p);
-  if (OpenVideo(p) < 0 || OpenAudio(p) < 0) {
+  if (OpenVideo(p, pass) < 0 || OpenAudio(p) < 0) {
     ReleaseAll();
     ReportCodecUnavailable();
     return -1;
@@ -286,16 +313,30 @@ int Mp4Open(const std::string& path) {
   return 0;
 }
 
+namespace {
+// A second pass that gets more pictures than its statistics cover (the
+// capture path made a picture more than in the first pass): the library's
+// encoders cannot code it, so it is left out.
+bool BeyondStatistics() {
+  WriterState& w = W();
+  const int limit = w.pass.PictureLimit();
+  if (limit <= 0 || w.videoPts < limit) return false;
+  if (!w.beyondStatsLogged) WriteLog("Second pass: picture %lld has no statistics; left out", (long long)w.videoPts);
+  w.beyondStatsLogged = true;
+  return true;
+}
+}  // namespace
+
 void Mp4WriteVideo(const std::uint8_t* frame) {
   WriterState& w = W();
-  if (!w.open || w.failed || !frame) return;
+  if (!w.open || w.failed || !frame || BeyondStatistics()) return;
   const EncoderParams& p = EncParams();
   if (av_frame_make_writable(w.picture.get()) < 0) return;
   const std::uint8_t* src[4] = {frame, nullptr, nullptr, nullptr};
   int srcStride[4] = {p.width * 2, 0, 0, 0};
   sws_scale(w.toPlanar.get(), src, srcStride, 0, p.height, w.picture->data, w.picture->linesize);
   w.picture->pts = w.videoPts++;
-  if (EncodeAndWrite(w.video.get(), w.videoStream, w.picture.get(), w.videoPacket.get()) < 0) {
+  if (EncodeAndWrite(w.video.get(), w.videoStream, w.picture.get(), w.videoPacket.get(), &w.pass) < 0) {
     WriteLog("error writing video");
     MarkFailed();
   }

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "encode/pass_stats.h"
 #include "platform/core/threads.h"
 
 // Opens the output at path with the current encoder parameters and output
-// format; 0, or -1 after the failure was logged and the user told.
-int Mp4Open(const std::string& path);
+// format, its video encoder in the pass the plan says; 0, or -1 after the
+// failure was logged and the user told.
+int Mp4Open(const std::string& path, const PassPlan& pass = {});
 
 // Encodes one YUY2 frame of the output size (video thread or inline).
 void Mp4WriteVideo(const std::uint8_t* frame);

@@ -9,23 +9,13 @@
 #include "encode/encoder_state.h"
 #include "encode/encoder_threads.h"
 #include "encode/mp4_writer.h"
+#include "encode/part_files.h"
 #include "platform/core/paths.h"
 #include "settings/translate.h"
 
 namespace {
 bool AskOverwrite(const std::string& path, const char* question) {
   return ShowMessageDlg(path + " " + translate(question), MsgKind::Confirmation, mbYes | mbNo) == mrYes;
-}
-
-void SplitBaseAndExtension(const std::string& path) {
-  EncoderState& e = Enc();
-  e.BaseName = path;
-  auto dot = path.rfind('.');
-  auto slash = path.rfind('/');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-    e.BaseName = path.substr(0, dot);
-    e.Extension = path.substr(dot + 1);
-  }
 }
 
 void ResetCounters() {
@@ -43,7 +33,7 @@ void ClearPending() {
 
 // Opens the writer and the two sample-rate converters that feed it.
 int OpenCodecLibraryOutput(const std::string& path) {
-  if (Mp4Open(path) < 0) return -1;
+  if (Mp4Open(path, CurrentPassPlan()) < 0) return -1;
   const EncoderParams& p = EncParams();
   EncoderState& e = Enc();
   e.resampler1 = LumResampler::Create(p.srcSampleRate, p.outSampleRate, 256, 0.95, 9.0, 1);
@@ -96,10 +86,11 @@ int OpenOutput(bool first) {
   CritSecLock lock(EncoderLock());
   EncoderState& e = Enc();
   FrameState& f = Frame();
-  const std::string path = f.GetOutputPath();
+  std::string path = f.GetOutputPath();
   if (first) {
-    e.PartNumber = 1;
-    SplitBaseAndExtension(path);
+    // Every pass starts at the first part's name.
+    path = StartPartsOfPass(path, f.PassCount, f.CurrentPass);
+    f.SetOutputPath(path);
   }
   // The second pass writes over the first pass's own file without asking.
   const bool secondPass = f.PassCount == 2 && f.CurrentPass == 2;
@@ -107,7 +98,9 @@ int OpenOutput(bool first) {
   e.AudioEnabled = !(f.PassCount == 2 && f.CurrentPass == 1);
   ResetCounters();
   ClearPending();
-  return OpenCodecLibraryOutput(path);
+  if (OpenCodecLibraryOutput(path) < 0) return -1;
+  PartOpened(path);
+  return 0;
 }
 
 int OpenNextPart() {
@@ -116,11 +109,7 @@ int OpenNextPart() {
     CritSecLock lock(EncoderLock());
     FlushPending(lock);
     EndWriter();
-    EncoderState& e = Enc();
-    ++e.PartNumber;
-    char buf[1100];
-    std::snprintf(buf, sizeof(buf), "%s - %02d.%s", e.BaseName.c_str(), e.PartNumber, e.Extension.c_str());
-    next = buf;
+    next = StartNextPart();
   }
   if (Frame().CurrentPass != 2 && PathExists(next) && !AskOverwrite(next, "already exits. Overwrite?"))
     return -1;
@@ -137,12 +126,28 @@ std::string OutputFilePath() {
 
 double OutputSizeMiB() { return FileSizeMiB(OutputFilePath()); }
 
+bool NextPartDue(double limitMiB) {
+  const double size = OutputSizeMiB();
+  CritSecLock lock(EncoderLock());
+  return Enc().outputOpen && PartIsFull(size, limitMiB, EncParams());
+}
+
 void EndOutput() {
   CritSecLock lock(EncoderLock());
   FlushPending(lock);
   EndWriter();
   ResetCounters();
   ClearPending();
+}
+
+void EndRecording() {
+  CritSecLock lock(EncoderLock());
+  EndRecordingFiles();
+}
+
+std::vector<std::string> RecordingParts() {
+  CritSecLock lock(EncoderLock());
+  return PartsOfLastPass();
 }
 
 EncoderCounters GetEncoderCounters() {
@@ -153,7 +158,7 @@ EncoderCounters GetEncoderCounters() {
   c.videoFramesDone = e.VideoFramesDone;
   c.queuedFrames = static_cast<int>(e.FrameQueue.size());
   c.audioBytes = e.AudioBuffer.bytes();
-  c.partNumber = e.PartNumber;
+  c.partNumber = CurrentPartNumber();
   c.audioEnabled = e.AudioEnabled;
   c.queueAverage = e.QueueAverage;
   return c;

@@ -5,6 +5,7 @@
 // channels and sample rate, and splits long recordings into part files.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Opens the output at the frame state's OutputPath; 0, or -1 on failure or
 // refusal (the user has been told). first is true at the start of every
@@ -22,9 +23,23 @@ std::string OutputFilePath();
 // Size of the file being written in MiB, 0 when it cannot be opened.
 double OutputSizeMiB();
 
+// True when the current part is full at a part limit of limitMiB and the
+// capture path should open the next one. With two passes the first pass
+// decides where the parts end, and the second pass splits at the same
+// pictures.
+bool NextPartDue(double limitMiB);
+
 // Ends the output. Called by the stop sequence once the worker threads have
 // finished, and by OpenNextPart.
 void EndOutput();
+
+// The recording is over: after its last pass, or stopped or aborted before
+// it. Removes the two-pass statistics and, after a second pass, the first
+// pass's parts beyond the second pass's last.
+void EndRecording();
+
+// The files the last pass wrote: the first part and the numbered ones.
+std::vector<std::string> RecordingParts();
 
 // The capture path's single entry: one YUY2 frame of the output size (or
 // null) with sampleCount sample frames of interleaved 16-bit PCM at the

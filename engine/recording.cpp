@@ -170,15 +170,16 @@ void DrainEncoderThreads() {
 }
 
 // Step 6 of the stop after pass 1: pass 2 over the same range.
-// end: where pass 1 ended, in whole seconds of the source.
-void StartSecondPass(int end) {
+// end: where pass 1 ended, in whole seconds of the source. False when
+// pass 2 could not start (its output cannot be written).
+bool StartSecondPass(int end) {
   FrameState& f = Frame();
   EngineView& v = View();
   f.CurrentPass = 2;
   WriteCodecPassHint();
   v.SetPositionLow(Engine().RecordStartSecond);
   v.SetPositionHigh(end);
-  StartRecording();
+  return StartRecording();
 }
 
 void ShowIdleWindow() {
@@ -368,16 +369,19 @@ void StopRecording() {
   DrainEncoderThreads();
   RunAwayFromWindowThread(EndOutput);
   // 6.
-  const bool aborting = Engine().bAborting;
+  bool aborting = Engine().bAborting;
   if (f.PassCount == 2) {
     if (f.CurrentPass == 1 && !aborting) {
-      StartSecondPass(passEnd);
-      return;
+      if (StartSecondPass(passEnd)) return;
+      // The conversion ends here, as one that failed.
+      aborting = true;
+      Engine().LastConversionAborted = true;
     }
     f.CurrentPass = 1;
     WriteCodecPassHint();
   }
   // 7.-10. A numbered output took its number when it began.
+  EndRecording();
   const bool numbered = Engine().OutputNumber >= 0;
   FreeNumberWhenNothingKept();
   ShowIdleWindow();

@@ -248,7 +248,7 @@ void FillSlot(const std::uint8_t* frame) {
 // one opened, with the clock all but stopped meanwhile.
 void ChangePartIfFull() {
   const int limit = AppSettings().volume > 0 ? AppSettings().volume : 2048;
-  if (OutputSizeMiB() <= limit - 0.1) return;
+  if (!NextPartDue(limit)) return;
   CMyClock* clock = EngineClock();
   if (clock) clock->Rate = 0.0005f;
   OpenNextPart();

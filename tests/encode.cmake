@@ -3,3 +3,5 @@ corvane_test(test_recording_encoder SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_rec
   LIBS corvane_synth corvane_encode LABELS threads)
 corvane_test(test_output_formats SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_output_formats.cpp
   LIBS corvane_synth corvane_encode)
+corvane_test(test_pass_stats SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_pass_stats.cpp
+  LIBS corvane_synth corvane_encode)

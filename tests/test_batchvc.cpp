@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -130,13 +132,22 @@ class Batchvc : public ::testing::Test {
 
   // Runs batchvc with standard error on a pipe, sends SIGINT once the first
   // progress line is there, and collects what it said.
-  BatchRun InterruptAtFirstProgress(const std::vector<std::string>& args) {
-    return AtFirstProgress(args, [](pid_t pid) { kill(pid, SIGINT); });
+  BatchRun InterruptAtFirstProgress(const std::vector<std::string>& args) { return InterruptAt("Recorded", args); }
+
+  // The same, once standard error shows mark.
+  BatchRun InterruptAt(const std::string& mark, const std::vector<std::string>& args) {
+    return AtProgress(mark, args, [](pid_t pid) { kill(pid, SIGINT); });
   }
 
   // Runs batchvc with standard error on a pipe, does what the test says
   // once the first progress line is there, and collects what it said.
   BatchRun AtFirstProgress(const std::vector<std::string>& args, const std::function<void(pid_t)>& action) {
+    return AtProgress("Recorded", args, action);
+  }
+
+  // The same, once standard error shows mark.
+  BatchRun AtProgress(const std::string& mark, const std::vector<std::string>& args,
+                      const std::function<void(pid_t)>& action) {
     BatchRun r;
     int fds[2];
     if (pipe(fds) != 0) {
@@ -147,14 +158,14 @@ class Batchvc : public ::testing::Test {
     close(fds[1]);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     char buf[512];
-    while (pid > 0 && r.err.find("Recorded") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    while (pid > 0 && r.err.find(mark) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
       pollfd p{fds[0], POLLIN, 0};
       if (poll(&p, 1, 200) <= 0) continue;
       const ssize_t n = read(fds[0], buf, sizeof(buf));
       if (n <= 0) break;
       r.err.append(buf, static_cast<size_t>(n));
     }
-    EXPECT_NE(r.err.find("Recorded"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(mark), std::string::npos) << r.err;
     if (pid > 0) {
       action(pid);
       r.status = Wait(pid);
@@ -227,6 +238,142 @@ TEST_F(Batchvc, TwoPassesWriteOneFileOverTheRange) {
   EXPECT_FALSE(fs::exists(dir_.file("out/M4V20001 - 02.MP4")));
   EXPECT_NE(r.err.find("[Pass 2 of 2]"), std::string::npos) << r.err;
   EXPECT_EQ(ReadSettingInt("OutputConfig\\file_number", 0), 20002) << "one number for both passes";
+}
+
+// Still colour bars and a zoom into a fractal by turns, 2.5 s each: a clip
+// whose quiet stretches need few bits and whose busy ones need many.
+std::string MakeChangingClip(const std::string& path, int seconds) {
+  int status = 0;
+  const std::string said = RunCommand(
+      "ffmpeg -v error -y -f lavfi -i mandelbrot=size=320x240:rate=25 -f lavfi -i smptebars=size=320x240:rate=25 "
+      "-f lavfi -i sine=frequency=440:sample_rate=48000 -filter_complex "
+      "\"[0:v]format=yuv420p[m];[m][1:v]overlay=enable='lt(mod(t,5),2.5)'[v]\" -map \"[v]\" -map 2:a -t " +
+          std::to_string(seconds) + " -c:v libx264 -preset ultrafast -qp 0 -c:a aac '" + path + "' 2>&1",
+      &status);
+  EXPECT_EQ(status, 0) << said;
+  return path;
+}
+
+double VideoKbps(const std::string& path) {
+  return std::atof(RunCommand("ffprobe -v error -select_streams v -show_entries stream=bit_rate -of csv=p=0 '" + path +
+                              "'")
+                       .c_str()) /
+         1000;
+}
+
+std::string VideoDigest(const std::string& path) {
+  return RunCommand("ffmpeg -v error -i '" + path + "' -map 0:v -c copy -f md5 -");
+}
+
+// Every file in folder, by name.
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Each part plays on its own, with its sound, within the part limit.
+// Returns the parts' names as the summary lists them; seconds receives
+// their pictures' length.
+std::string ExpectPartsWithSound(const std::vector<std::string>& parts, double limitMiB, double* seconds) {
+  std::string names;
+  *seconds = 0;
+  for (const std::string& p : parts) {
+    SCOPED_TRACE(p);
+    names += (names.empty() ? "" : ", ") + p;
+    const MediaProbe m = ProbeMedia(p);
+    EXPECT_TRUE(m.hasVideo && m.hasAudio);
+    EXPECT_EQ(m.video.decodeErrors, 0);
+    EXPECT_GT(m.audio.decodedSamples, 0);
+    // Sound that arrives after its pictures goes into the next part.
+    EXPECT_NEAR(m.audio.durationSec, m.video.durationSec, 0.25);
+    EXPECT_LE(fs::file_size(p), limitMiB * 1048576);
+    EXPECT_EQ(RunCommand("ffmpeg -v error -i '" + p + "' -f null - 2>&1"), "");
+    *seconds += m.video.durationSec;
+  }
+  return names;
+}
+
+// The second pass encodes with what the first learnt about the pictures:
+// its video differs from one pass's and its rate lies closer to the
+// profile's (768 kbit/s for MPEG-4, 500 for H.264), where one pass spends
+// too much on the busy stretches. No statistics are left behind.
+TEST_F(Batchvc, TwoPassesLandCloserToTheTargetRateThanOne) {
+  MakeChangingClip(dir_.file("changing.mp4"), 10);
+  struct Case {
+    const char* profile;
+    const char* codec;
+    double kbps;
+  };
+  for (const Case& c : {Case{"PSP MPEG-4 320x240", "mpeg4", 768}, Case{"PSP AVC 320x240", "h264", 500}}) {
+    SCOPED_TRACE(c.codec);
+    double rate[3] = {0, 0, 0};
+    std::string digest[3];
+    for (int passes : {1, 2}) {
+      const std::string out = dir_.file("out/" + std::string(c.codec) + std::to_string(passes) + ".MP4");
+      const BatchRun r = Run({"--profile", c.profile, "--passes", std::to_string(passes), "--output", out, "changing.mp4"});
+      ASSERT_EQ(r.status, 0) << r.err;
+      ExpectPspFile(out, c.codec, 10.0);
+      rate[passes] = VideoKbps(out);
+      digest[passes] = VideoDigest(out);
+    }
+    std::printf("%s: one pass %.0f kbit/s, two passes %.0f kbit/s, target %.0f\n", c.codec, rate[1], rate[2], c.kbps);
+    EXPECT_NE(digest[1], digest[2]);
+    EXPECT_LT(std::fabs(rate[2] - c.kbps), std::fabs(rate[1] - c.kbps));
+  }
+  EXPECT_EQ(FilesIn(dir_.file("out")), (std::vector<std::string>{"h2641.MP4", "h2641.THM", "h2642.MP4", "h2642.THM",
+                                                                  "mpeg41.MP4", "mpeg41.THM", "mpeg42.MP4", "mpeg42.THM"}))
+      << "no statistics left";
+}
+
+// With a part limit of 1 MiB both passes write their parts under the same
+// names; what is left is the second pass's, every part with its sound, and
+// the summary names exactly those files.
+TEST_F(Batchvc, TwoPassesWithPartsLeaveCompletePartsWithSound) {
+  Clip(FixtureKind::kH264AacMp4, 30.0, "clip.mp4");
+  WriteSettingInt("OutputConfig", "Volume", 1);
+  const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--passes", "2", "--output-folder", "out", "clip.mp4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> parts = {dir_.file("out/M4V20001.MP4")};
+  for (int n = 2; n < 10; ++n) {
+    const std::string part = dir_.file("out/M4V20001 - 0" + std::to_string(n) + ".MP4");
+    if (!fs::exists(part)) break;
+    parts.push_back(part);
+  }
+  ASSERT_GE(parts.size(), 3u);
+  double seconds = 0;
+  const std::string names = ExpectPartsWithSound(parts, 1.0, &seconds);
+  EXPECT_NEAR(seconds, 30.0, 1 / kOutFps);
+  EXPECT_NE(r.out.find("Converted " + names + " ("), std::string::npos) << r.out;
+  std::vector<std::string> expected;
+  for (const std::string& p : parts) {
+    expected.push_back(fs::path(p).filename());
+    expected.push_back(fs::path(p).stem().string() + ".THM");
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FilesIn(dir_.file("out")), expected) << "no statistics, no soundless first-pass parts";
+}
+
+// Ctrl-C early in the second pass: the parts it wrote are finished and
+// keep their sound; the first pass's soundless parts beyond them are gone.
+TEST_F(Batchvc, CtrlCInTheSecondPassKeepsItsOwnPartsWithSound) {
+  Clip(FixtureKind::kH264AacMp4, 60.0, "long.mp4");
+  WriteSettingInt("OutputConfig", "Volume", 1);
+  const BatchRun r =
+      InterruptAt("[Pass 2 of 2]", {"--passes", "2", "--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "long.mp4"});
+  EXPECT_EQ(r.status, 130);
+  std::vector<std::string> parts;
+  for (const std::string& name : FilesIn(dir_.file("out")))
+    if (name.size() > 4 && name.substr(name.size() - 4) == ".MP4") parts.push_back(dir_.file("out/" + name));
+  ASSERT_FALSE(parts.empty());
+  std::sort(parts.begin(), parts.end(), [](const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() < b.size() : a < b;  // the plain name first
+  });
+  double seconds = 0;
+  const std::string names = ExpectPartsWithSound(parts, 1.0, &seconds);
+  EXPECT_LT(seconds, 59.0) << "stopped early";
+  EXPECT_NE(r.err.find("stopped: " + names + " is playable up to"), std::string::npos) << r.err;
 }
 
 TEST_F(Batchvc, FilesTheEngineRefusesFailWhileTheOthersConvert) {

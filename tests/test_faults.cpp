@@ -80,6 +80,38 @@ TEST_F(Faults, AFullDiskStopsTheConversionWithAMessage) {
   EXPECT_LE(fs::file_size(out), 1u << 20);
 }
 
+// The second of two passes cannot create its output (a folder has taken
+// the output's name meanwhile): the user is told, the conversion ends as a
+// failed one with the pass counter back at 1 and no statistics left, and
+// the next conversion runs both its passes.
+TEST_F(Faults, ASecondPassThatCannotStartEndsTheConversion) {
+  Frame().PassCount = 2;
+  const std::string out = Open(4.0, dir_.file("out"));
+  bool replaced = false;
+  const HostRun run = host_.Convert([&] {
+    if (!replaced && Frame().CurrentPass == 1 && RecordedSeconds() > 1.0) {
+      fs::remove(out);
+      replaced = fs::create_directory(out);
+    }
+    return false;
+  });
+  ASSERT_TRUE(replaced);
+  EXPECT_FALSE(run.finished);
+  EXPECT_TRUE(Told("Cannot create output file"));
+  EXPECT_FALSE(Frame().IsRecording);
+  EXPECT_EQ(Frame().CurrentPass, 1);
+  EXPECT_EQ(host_.finishedNotices, 0);
+  EXPECT_FALSE(fs::exists(out + ".passlog")) << "no statistics left";
+  fs::remove(out);
+  Frame().SetOutputPath(out);
+  host_.MovePositionLow(0);
+  host_.SetPositionHigh(2);
+  EXPECT_TRUE(host_.Convert().finished);
+  const MediaProbe p = ProbeMedia(out);
+  EXPECT_TRUE(p.hasVideo && p.hasAudio);
+  EXPECT_EQ(Frame().CurrentPass, 1);
+}
+
 TEST_F(Faults, ASourceDeletedWhileItPlaysStillConverts) {
   const std::string out = Open(4.0, dir_.file("out"));
   bool deleted = false;

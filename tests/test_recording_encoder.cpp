@@ -4,8 +4,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
-
 #include <filesystem>
 
 #include "app/core/frame_state.h"
@@ -135,6 +135,103 @@ TEST(RecordingEncoder, FirstOfTwoPassesEncodesNoAudio) {
   ASSERT_EQ(RunSyntheticRecording(rec, src), 0);
   m = ProbeMedia(rec.outputPath);
   ExpectDurationsMatch(m, 30, 29.97);
+}
+
+namespace {
+// Pictures of each file.
+std::vector<std::int64_t> PicturesOf(const std::vector<std::string>& parts) {
+  std::vector<std::int64_t> pictures;
+  for (const auto& p : parts) pictures.push_back(ProbeMedia(p).video.decodedFrames);
+  return pictures;
+}
+
+// Every file in folder, by name.
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Each part plays on its own, its sound as long as its pictures.
+void ExpectPartsWithSound(const std::vector<std::string>& parts, double limitMiB) {
+  for (const auto& p : parts) {
+    SCOPED_TRACE(p);
+    const MediaProbe m = ProbeMedia(p);
+    ASSERT_TRUE(m.hasVideo && m.hasAudio);
+    EXPECT_EQ(m.video.decodeErrors, 0);
+    EXPECT_GT(m.audio.decodedSamples, 0);
+    EXPECT_NEAR(m.audio.durationSec, m.video.durationSec, 1 / 29.97);
+    EXPECT_LE(std::filesystem::file_size(p), limitMiB * 1048576);
+  }
+}
+}  // namespace
+
+// The second pass starts at the first part's name, not at the last part
+// the first pass left the output path on, splits at the same pictures,
+// asks nothing, and leaves the parts with their sound and nothing else.
+TEST(RecordingEncoder, TwoPassesWithPartsWriteTheSamePartsAgainWithTheirSound) {
+  TempDir dir;
+  PspMpeg4Profile();
+  ScriptedMessageBox box;
+  SyntheticRecording rec{dir.file("film.mp4"), 2, 240, true, 2, 1};
+  rec.partLimitMiB = 0.45;
+  SyntheticSource first;
+  ASSERT_EQ(RunSyntheticRecording(rec, first), 0);
+  const std::vector<std::string> parts = RecordingParts();
+  ASSERT_EQ(parts, (std::vector<std::string>{dir.file("film.mp4"), dir.file("film - 02.mp4"), dir.file("film - 03.mp4")}));
+  for (const auto& p : parts) EXPECT_TRUE(std::filesystem::exists(p + ".passlog")) << p;
+  const std::vector<std::int64_t> pictures = PicturesOf(parts);
+
+  rec.currentPass = 2;
+  SyntheticSource second;
+  ASSERT_EQ(RunSyntheticRecording(rec, second), 0);
+  EXPECT_EQ(RecordingParts(), parts);
+  EXPECT_EQ(PicturesOf(parts), pictures) << "split at the first pass's pictures";
+  ExpectPartsWithSound(parts, rec.partLimitMiB);
+  EXPECT_TRUE(box.texts.empty()) << "the second pass asks nothing";
+  EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"film - 02.mp4", "film - 03.mp4", "film.mp4"}))
+      << "no statistics left, no parts of parts";
+}
+
+// A second pass stopped early keeps its own parts, with their sound; the
+// first pass's soundless parts beyond them go.
+TEST(RecordingEncoder, AShorterSecondPassLeavesOnlyItsOwnParts) {
+  TempDir dir;
+  PspMpeg4Profile();
+  SyntheticRecording rec{dir.file("film.mp4"), 2, 240, true, 2, 1};
+  rec.partLimitMiB = 0.45;
+  SyntheticSource first;
+  ASSERT_EQ(RunSyntheticRecording(rec, first), 0);
+  ASSERT_EQ(RecordingParts().size(), 3u);
+  rec.currentPass = 2;
+  rec.frames = 100;
+  SyntheticSource second;
+  ASSERT_EQ(RunSyntheticRecording(rec, second), 0);
+  const std::vector<std::string> parts = RecordingParts();
+  EXPECT_EQ(parts, (std::vector<std::string>{dir.file("film.mp4"), dir.file("film - 02.mp4")}));
+  ExpectPartsWithSound(parts, rec.partLimitMiB);
+  std::int64_t pictures = 0;
+  for (std::int64_t n : PicturesOf(parts)) pictures += n;
+  EXPECT_EQ(pictures, 100);
+  EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"film - 02.mp4", "film.mp4"}));
+}
+
+// A second pass that is handed more pictures than the first took (the
+// first was stopped between two whole seconds) ends with the first's last
+// picture and its sound: every picture has its statistics.
+TEST(RecordingEncoder, ASecondPassEndsWithTheFirstPassesLastPicture) {
+  TempDir dir;
+  PspMpeg4Profile();
+  SyntheticRecording rec{dir.file("two.mp4"), 2, 60, true, 2, 1};
+  SyntheticSource first;
+  ASSERT_EQ(RunSyntheticRecording(rec, first), 0);
+  rec.currentPass = 2;
+  rec.frames = 75;
+  SyntheticSource second;
+  ASSERT_EQ(RunSyntheticRecording(rec, second), 0);
+  EXPECT_FALSE(EncoderOutputFailed());
+  ExpectDurationsMatch(ProbeMedia(rec.outputPath), 60, 29.97);
 }
 
 TEST(RecordingEncoder, OverwriteQuestionAndTheTwoOutputErrors) {

@@ -19,6 +19,7 @@
 #include "app/control/profile_choice.h"
 #include "app/core/diag_log.h"
 #include "app/core/frame_state.h"
+#include "encode/recording_encoder.h"
 #include "engine/engine_state.h"
 #include "engine/playback.h"
 #include "engine/recording.h"
@@ -37,8 +38,6 @@ namespace fs = std::filesystem;
 namespace {
 // A source that delivers no picture for this long is given up.
 constexpr int kStallSeconds = 30;
-// Part files beyond this number are not looked for.
-constexpr int kMaxParts = 99;
 
 using Clock = std::chrono::steady_clock;
 
@@ -92,20 +91,12 @@ bool WrittenSince(const std::string& path, fs::file_time_type since) {
   return !ec && t >= since - std::chrono::seconds(1);
 }
 
-// The first output and the numbered parts this conversion wrote after it.
-std::vector<std::string> OutputsOf(const std::string& first, fs::file_time_type since) {
+// The files the conversion's last pass wrote, the first part and the
+// numbered ones, as far as they are there.
+std::vector<std::string> OutputsOfConversion() {
   std::vector<std::string> outputs;
-  if (!WrittenSince(first, since)) return outputs;
-  outputs.push_back(first);
-  const auto dot = first.rfind('.');
-  const std::string base = first.substr(0, dot), ext = first.substr(dot + 1);
-  for (int n = 2; n <= kMaxParts; ++n) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof(suffix), " - %02d.", n);
-    const std::string part = base + suffix + ext;
-    if (!WrittenSince(part, since)) break;
-    outputs.push_back(part);
-  }
+  for (const std::string& part : RecordingParts())
+    if (PathExists(part)) outputs.push_back(part);
   return outputs;
 }
 
@@ -297,7 +288,7 @@ FileOutcome BatchRun::Finish(const std::string& source, const std::string& outpu
     Fail(source, "not converted: " + (said.empty() ? std::string("the conversion did not start") : said));
     return outcome;
   }
-  const std::vector<std::string> outputs = OutputsOf(output, since);
+  const std::vector<std::string> outputs = OutputsOfConversion();
   std::int64_t frames = 0;
   for (const std::string& out : outputs) {
     const OutputFacts facts = InspectOutput(out);

@@ -60,7 +60,9 @@ void UseSourceFormat(const SyntheticSource& source) {
 
 int RunSyntheticRecording(const SyntheticRecording& rec, SyntheticSource& source) {
   FrameState& f = Frame();
-  f.SetOutputPath(rec.outputPath);
+  // A second pass starts from wherever the first left the output path (its
+  // last part), as in a conversion.
+  if (rec.currentPass != 2) f.SetOutputPath(rec.outputPath);
   f.OutputFormat = rec.outputFormat;
   f.PassCount = rec.passCount;
   f.CurrentPass = rec.currentPass;
@@ -75,10 +77,11 @@ int RunSyntheticRecording(const SyntheticRecording& rec, SyntheticSource& source
     source.MakeFrame(i, frame);
     const int n = source.MakeSlotAudio(i, pcm);
     Deliver(frame.data(), pcm.data(), n);
-    if (rec.partLimitMiB > 0 && OutputSizeMiB() > rec.partLimitMiB - 0.1 && OpenNextPart() < 0) break;
+    if (rec.partLimitMiB > 0 && NextPartDue(rec.partLimitMiB) && OpenNextPart() < 0) break;
   }
   f.IsRecording = false;
   StopEncoderThreads();
   EndOutput();
+  if (rec.currentPass == rec.passCount) EndRecording();
   return 0;
 }

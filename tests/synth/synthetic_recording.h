@@ -44,5 +44,6 @@ struct SyntheticRecording {
 };
 
 // Opens the output, delivers the frames and ends the output, the way a
-// recording does. Returns OpenOutput's result (0, or -1 when it refused).
+// recording does; after the last pass the recording is over. Returns
+// OpenOutput's result (0, or -1 when it refused).
 int RunSyntheticRecording(const SyntheticRecording& rec, SyntheticSource& source);
