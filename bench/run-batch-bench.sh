@@ -7,14 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-60}
-build=${BUILD:-build/release}
-bin=$build/bin/batchvc
-[ -x "$bin" ] || { tools/build.sh release; bin=build/release/bin/batchvc; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# The runs use settings of their own, never the user's.
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config TMPDIR=$work/tmp
-mkdir -p "$HOME" "$TMPDIR"
+. bench/batchvc-env.sh
 
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=640x480:rate=30" -f lavfi -i "sine=frequency=440:sample_rate=48000" \
   -t "$secs" -c:v libx264 -pix_fmt yuv420p -c:a aac -b:a 128k -ac 2 "$work/clip.mp4"
