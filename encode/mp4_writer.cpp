@@ -110,14 +110,7 @@ bool OpenVideoEncoder(const EncoderParams& p, const PassPlan& pass) {
 }
 
 int OpenVideo(const EncoderParams& p, const PassPlan& pass) {
-  bool opened = OpenVideoEncoder(p, pass);
-  if (!opened && W().video && pass.mode == PassMode::kSecondPass) {
-    WriteLog("The video encoder refused the statistics of %s: the video is encoded in one pass",
-             pass.statsPath.c_str());
-    ReleaseVideoEncoder();
-    opened = OpenVideoEncoder(p, {});
-  }
-  if (!opened) {
+  if (!OpenVideoEncoder(p, pass)) {
     if (W().video) WriteLog("could not open video codec\n");
     return -1;
   }

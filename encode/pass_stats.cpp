@@ -7,9 +7,17 @@
 #include <iterator>
 #include <sstream>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "app/core/diag_log.h"
+#include "platform/core/child_process.h"
 
 namespace {
+// How long a trial opening of the second pass's encoder may take.
+constexpr int kTrialTimeoutMs = 10000;
+
 bool IsLibx264(const AVCodecContext* c) { return c->codec && std::strcmp(c->codec->name, "libx264") == 0; }
 
 // The library's encoders whose rate control takes stats_in and hands out
@@ -25,29 +33,12 @@ bool HasLibraryPassMode(const AVCodecContext* c) {
   }
 }
 
-bool FileExists(const std::string& path) { return std::ifstream(path).good(); }
-
 bool ReadWhole(const std::string& path, std::string* text) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
 }
-
-// libx264 needs its statistics file and, when its first pass kept one, the
-// macroblock-tree file beside it; without them it refuses to open.
-bool X264StatsPresent(const std::string& path) {
-  std::ifstream in(path);
-  std::string options;
-  if (!in || !std::getline(in, options)) return false;
-  return options.find(" mbtree=1") == std::string::npos || FileExists(path + ".mbtree");
-}
-
-// The coarsest quantizer of the library's rate control (its "lmax", 31 in
-// quantizer units) and its factors for intra and bidirectional pictures.
-constexpr double kLambdaMax = 31.0 * FF_QP2LAMBDA;
-// A plan is only handed over with this room below the target.
-constexpr double kPlanRoom = 0.9;
 
 struct StatsEntry {
   int picture = -1, out = 0, type = 0, itex = 0, ptex = 0, mv = 0, misc = 0, fcode = 0, bcode = 0;
@@ -73,71 +64,86 @@ bool ParseEntry(const std::string& text, StatsEntry* e) {
   return counts && codes && type && std::isfinite(e->q) && e->q > 0;
 }
 
-// The bits of one picture at the coarsest quantizer its type may take.
-double LeastBits(const StatsEntry& e) {
-  double lambdaMax = kLambdaMax;
-  if (e.type == AV_PICTURE_TYPE_I) lambdaMax *= 0.8;
-  if (e.type == AV_PICTURE_TYPE_B) lambdaMax *= 1.25;
-  return e.q * (static_cast<double>(e.itex) + e.ptex + 1) / lambdaMax + e.mv + e.misc;
+// The encoder as configured opens with these statistics. Its rate control
+// refuses a plan the pictures cannot meet (a detailed still picture at a low
+// rate, say), and in this library version that refusal frees its state
+// twice: the trial runs in a child process, so that only the child suffers.
+bool OpensWith(AVCodecContext* c, const AVDictionary* options) {
+  return SucceedsInChildProcess(
+      [&] {
+        av_log_set_level(AV_LOG_QUIET);
+        AVDictionary* copy = nullptr;
+        av_dict_copy(&copy, options, 0);
+        c->thread_count = 1;  // the child has only this thread
+        const bool opened = avcodec_open2(c, c->codec, &copy) >= 0;
+        av_dict_free(&copy);
+        return opened;
+      },
+      kTrialTimeoutMs);
+}
+
+// libx264 needs its statistics file and, when its first pass kept one, the
+// macroblock-tree file beside it.
+bool X264StatsPresent(const std::string& path) {
+  std::ifstream in(path);
+  std::string options;
+  if (!in || !std::getline(in, options)) return false;
+  return options.find(" mbtree=1") == std::string::npos || std::ifstream(path + ".mbtree").good();
 }
 }  // namespace
 
-StatsSummary SummariseStats(const std::string& text) {
-  StatsSummary summary;
+int CountStatsEntries(const std::string& text) {
+  // The encoder reads the text as a C string: a NUL would hide the rest.
+  if (text.find('\0') != std::string::npos) return -1;
   int count = 0;
   for (char ch : text) count += ch == ';' ? 1 : 0;
-  if (count == 0) return summary;
+  if (count == 0) return -1;
   std::istringstream in(text);
   std::string entry;
-  double least = 0;
   for (int i = 0; i < count && std::getline(in, entry, ';'); ++i) {
     StatsEntry e;
-    if (!ParseEntry(entry, &e) || e.picture >= count) return summary;
-    least += LeastBits(e);
+    if (!ParseEntry(entry, &e) || e.picture >= count) return -1;
   }
-  summary.entries = count;
-  summary.leastBits = least;
-  return summary;
+  return count;
 }
 
-bool SecondPassCanUse(const StatsSummary& stats, double bitRate, double secondsPerPicture) {
-  if (stats.entries <= 0 || bitRate <= 0 || secondsPerPicture <= 0) return false;
-  return stats.leastBits <= kPlanRoom * bitRate * stats.entries * secondsPerPicture;
-}
-
-bool PassStats::ConfigureLibraryEncoder(AVCodecContext* c, const PassPlan& plan) {
-  if (plan.mode == PassMode::kFirstPass) {
+bool PassStats::ConfigureFirstPass(AVCodecContext* c, AVDictionary** options, const PassPlan& plan) {
+  if (IsLibx264(c)) {
+    av_dict_set(options, "stats", plan.statsPath.c_str(), 0);
+  } else if (HasLibraryPassMode(c)) {
     out_.reset(std::fopen(plan.statsPath.c_str(), "w"));
     if (!out_) return false;
-    c->flags |= AV_CODEC_FLAG_PASS1;
-    return true;
-  }
-  if (!ReadWhole(plan.statsPath, &in_)) return false;
-  const StatsSummary stats = SummariseStats(in_);
-  if (!SecondPassCanUse(stats, static_cast<double>(c->bit_rate), av_q2d(c->time_base))) {
-    in_.clear();
+  } else {
     return false;
   }
-  limit_ = stats.entries;
-  c->stats_in = in_.data();
-  c->flags |= AV_CODEC_FLAG_PASS2;
+  c->flags |= AV_CODEC_FLAG_PASS1;
   return true;
+}
+
+bool PassStats::ConfigureSecondPass(AVCodecContext* c, AVDictionary** options, const PassPlan& plan) {
+  if (IsLibx264(c)) {
+    if (!X264StatsPresent(plan.statsPath)) return false;
+    av_dict_set(options, "stats", plan.statsPath.c_str(), 0);
+  } else if (HasLibraryPassMode(c)) {
+    if (!ReadWhole(plan.statsPath, &in_) || (limit_ = CountStatsEntries(in_)) <= 0) return false;
+    c->stats_in = in_.data();
+  } else {
+    return false;
+  }
+  c->flags |= AV_CODEC_FLAG_PASS2;
+  if (OpensWith(c, *options)) return true;
+  c->flags &= ~AV_CODEC_FLAG_PASS2;
+  c->stats_in = nullptr;
+  av_dict_set(options, "stats", nullptr, 0);
+  return false;
 }
 
 void PassStats::Configure(AVCodecContext* c, AVDictionary** options, const PassPlan& plan) {
   Close();
   if (plan.mode == PassMode::kOnePass) return;
   const bool first = plan.mode == PassMode::kFirstPass;
-  bool ready = false;
-  if (IsLibx264(c)) {
-    ready = first || X264StatsPresent(plan.statsPath);
-    if (ready) {
-      av_dict_set(options, "stats", plan.statsPath.c_str(), 0);
-      c->flags |= first ? AV_CODEC_FLAG_PASS1 : AV_CODEC_FLAG_PASS2;
-    }
-  } else if (HasLibraryPassMode(c)) {
-    ready = ConfigureLibraryEncoder(c, plan);
-  }
+  const bool ready = first ? ConfigureFirstPass(c, options, plan) : ConfigureSecondPass(c, options, plan);
+  if (!ready) Close();
   if (ready) WriteLog("%s pass, statistics %s", first ? "First" : "Second", plan.statsPath.c_str());
   else if (first) WriteLog("The first pass cannot keep statistics in %s: one pass", plan.statsPath.c_str());
   else WriteLog("The second pass cannot use the statistics in %s: one pass", plan.statsPath.c_str());

@@ -29,8 +29,9 @@ struct PassPlan {
 class PassStats {
  public:
   // Sets the pass flags and the statistics before the encoder opens. A
-  // second pass whose statistics are missing or damaged, and an encoder
-  // without a two-pass mode, run as one pass (logged).
+  // second pass whose statistics are missing, damaged or refused by the
+  // encoder, and an encoder without a two-pass mode, run as one pass
+  // (logged).
   void Configure(AVCodecContext* c, AVDictionary** options, const PassPlan& plan);
   // After each packet of the first pass: the statistics of its picture.
   void Take(const AVCodecContext* c);
@@ -44,7 +45,8 @@ class PassStats {
   struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
-  bool ConfigureLibraryEncoder(AVCodecContext* c, const PassPlan& plan);
+  bool ConfigureFirstPass(AVCodecContext* c, AVDictionary** options, const PassPlan& plan);
+  bool ConfigureSecondPass(AVCodecContext* c, AVDictionary** options, const PassPlan& plan);
   std::unique_ptr<std::FILE, FileCloser> out_;
   std::string in_;  // the second pass's text; the encoder parses it in place
   int limit_ = 0;
@@ -53,17 +55,7 @@ class PassStats {
 // Removes a statistics file and what libx264 keeps beside it.
 void RemovePassStats(const std::string& statsPath);
 
-// What the library encoders' statistics text says, as far as a second
-// pass needs it.
-struct StatsSummary {
-  int entries = -1;       // pictures; -1 when damaged (a field missing or out of range)
-  double leastBits = 0;   // what the pictures take at the coarsest quantizers
-};
-StatsSummary SummariseStats(const std::string& text);
-
-// True when a second pass at bitRate (bit/s) with secondsPerPicture can be
-// planned from the statistics. The library's rate control refuses a plan
-// whose pictures need more than the target even at the coarsest quantizers,
-// and in this library version that refusal frees its state twice, so such
-// statistics must never reach it.
-bool SecondPassCanUse(const StatsSummary& stats, double bitRate, double secondsPerPicture);
+// Pictures in the library encoders' statistics text, or -1 when the text
+// is damaged: an entry with a field missing or out of range, a picture
+// number beyond the entries, a NUL.
+int CountStatsEntries(const std::string& text);

@@ -1,7 +1,8 @@
-// Any statistics file reads without harm: what the checks accept, the
-// MPEG-4 encoder's second pass opens with (it asserts on a picture number
-// out of range, indexes tables with the picture type, and frees its state
-// twice when it refuses a plan), and the count is the entries'.
+// Any statistics file reads without harm: what the check accepts, the
+// MPEG-4 encoder's rate control parses without tripping its assertions (a
+// picture number out of range) or indexing its tables out of bounds (the
+// picture type), and the count is the entries'. Whether it then accepts the
+// plan is not asked here: the writer asks that in a child process.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -14,8 +15,10 @@ extern "C" {
 #include "encode/pass_stats.h"
 
 namespace {
-// The encoder's rate control parses the text in place, as a second pass does.
-void OpenSecondPass(std::string text, const StatsSummary& stats) {
+// Opens the encoder's second pass on text at a rate no plan misses, so
+// that a refusal (which frees the rate control's state twice in this
+// library version) is not what is tested.
+void OpenSecondPass(std::string text) {
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
   AVCodecContext* c = avcodec_alloc_context3(codec);
   if (!c) return;
@@ -23,13 +26,11 @@ void OpenSecondPass(std::string text, const StatsSummary& stats) {
   c->height = 32;
   c->time_base = {1001, 30000};
   c->pix_fmt = AV_PIX_FMT_YUV420P;
-  c->bit_rate = 768000;
-  if (SecondPassCanUse(stats, static_cast<double>(c->bit_rate), av_q2d(c->time_base))) {
-    c->flags |= AV_CODEC_FLAG_PASS2;
-    c->stats_in = text.data();
-    if (avcodec_open2(c, codec, nullptr) < 0) std::abort();
-    c->stats_in = nullptr;
-  }
+  c->bit_rate = 2000000000;
+  c->flags |= AV_CODEC_FLAG_PASS2;
+  c->stats_in = text.data();
+  avcodec_open2(c, codec, nullptr);
+  c->stats_in = nullptr;
   avcodec_free_context(&c);
 }
 }  // namespace
@@ -37,11 +38,11 @@ void OpenSecondPass(std::string text, const StatsSummary& stats) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   av_log_set_level(AV_LOG_QUIET);
   const std::string text(reinterpret_cast<const char*>(data), size);
-  const StatsSummary stats = SummariseStats(text);
-  if (stats.entries < 0) return 0;
+  const int entries = CountStatsEntries(text);
+  if (entries < 0) return 0;
   int separators = 0;
   for (char ch : text) separators += ch == ';' ? 1 : 0;
-  if (stats.entries != separators) std::abort();
-  OpenSecondPass(text, stats);
+  if (entries != separators) std::abort();
+  OpenSecondPass(text);
   return 0;
 }
