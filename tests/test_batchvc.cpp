@@ -327,6 +327,24 @@ TEST_F(Batchvc, TwoPassesLandCloserToTheTargetRateThanOne) {
       << "no statistics left";
 }
 
+// A still picture full of detail needs more than 384 kbit/s however it is
+// quantised: the encoder refuses the second pass's plan, and the file is
+// converted in one pass instead of the program going down.
+TEST_F(Batchvc, TwoPassesOfADetailedStillPictureStillConvert) {
+  int status = 0;
+  const std::string said = RunCommand(
+      "ffmpeg -v error -y -f lavfi -i "
+      "'testsrc2=size=320x240:rate=30000/1001,noise=alls=60,trim=end_frame=1,loop=loop=-1:size=1' "
+      "-f lavfi -i sine=sample_rate=48000 -t 6 -c:v libx264 -preset ultrafast -qp 0 -c:a aac '" +
+          dir_.file("still.mp4") + "' 2>&1",
+      &status);
+  ASSERT_EQ(status, 0) << said;
+  const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--bitrate", "384", "--passes", "2", "--output-folder",
+                          "out", "still.mp4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectPspFile(dir_.file("out/M4V20001.MP4"), "mpeg4", 6.0);
+}
+
 // With a part limit of 1 MiB both passes write their parts under the same
 // names; what is left is the second pass's, every part with its sound, and
 // the summary names exactly those files.
