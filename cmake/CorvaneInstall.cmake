@@ -16,10 +16,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/man/batchvc.1 ${PROJECT_SOURCE_DIR}/dat
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 if(CORVANE_GUI)
-  install(TARGETS corvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/data/man/corvane.1
+  install(TARGETS corvane corvane-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/data/man/corvane.1 ${PROJECT_SOURCE_DIR}/data/man/corvane-batch.1
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES ${PROJECT_SOURCE_DIR}/data/desktop/corvane.desktop
+  install(FILES ${PROJECT_SOURCE_DIR}/data/desktop/corvane.desktop ${PROJECT_SOURCE_DIR}/data/desktop/corvane-batch.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/data/desktop/example.corvane.Corvane.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

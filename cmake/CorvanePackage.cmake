@@ -11,7 +11,7 @@ set(CPACK_PACKAGE_DESCRIPTION
   "Corvane Video Converter turns ordinary video files into MP4 files that a PSP
 plays (MPEG-4 Part 2 or H.264 video, AAC sound), with a thumbnail beside each,
 and copies them to the memory stick with their titles. It has a desktop
-window and the batchvc command.")
+window, a batch window and the batchvc command.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.corvane.example/")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

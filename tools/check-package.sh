@@ -56,7 +56,7 @@ appstreamcli validate --no-net "$share"/metainfo/example.corvane.Corvane.metainf
 for size in 16x16 32x32 48x48 256x256 scalable; do
   ls "$share/icons/hicolor/$size/apps/corvane".* >/dev/null || fail "icon $size"
 done
-for page in corvane batchvc corvane-log; do
-  [ -f "$share/man/man1/$page.1" ] || fail "man page $page"
+for page in corvane corvane-batch batchvc corvane-log; do
+  [ -f "$share/man/man1/$page.1" ] && [ -x "$bin/$page" ] || fail "man page and program $page"
 done
 echo "package: desktop entries, metadata, icons and man pages in place and valid"

@@ -399,7 +399,8 @@ std::string NewDemoFolder() {
 
 void PrepareProgramFolder() {
   FrameState& f = Frame();
-  f.ProgramFolder = ProgramDataFolder();
+  // A front end that was told where its files are keeps that folder.
+  if (f.ProgramFolder.empty()) f.ProgramFolder = ProgramDataFolder();
   SetLogProgramFolder(f.ProgramFolder);
   LoadLanguageTable(JoinPath(f.ProgramFolder, "lang_eng.txt"));
 }

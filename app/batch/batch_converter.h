@@ -17,8 +17,9 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 130;
 
-// The part of the window's start-up a front end without a window needs:
-// the program folder, the language table and the log beside the program.
+// The part of the window's start-up a front end without the main window
+// needs: the program folder (the installed data folder, unless the front
+// end set one), the language table and the log's fallback folder.
 void PrepareProgramFolder();
 
 // Converts the files of queue, taking them one at a time until it is empty

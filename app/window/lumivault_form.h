@@ -325,9 +325,11 @@ class TLumivaultForm : public QWidget, public MessageWindow, public EngineView {
 
 // The vendor's home page, when the URL\home setting is missing.
 extern const char kDefaultHomePage[];
-// The batch converter program beside the main program.
+// The batch window's program, beside the main program.
 extern const char kBatchConverterProgram[];
 // The help page beside the program.
 extern const char kHelpPage[];
+// The name patterns of the video files people have ("*.mp4", "*.MP4", ...).
+QStringList VideoFilePatterns();
 // The open dialog's filters: the video files people have, then all files.
 QString OpenVideoFilter();

@@ -56,18 +56,20 @@
 #include "transfer/ui/transfer_form.h"
 
 const char kDefaultHomePage[] = "https://www.corvane.example/";
-const char kBatchConverterProgram[] = "batchvc";
+const char kBatchConverterProgram[] = "corvane-batch";
 const char kHelpPage[] = "help.html";
 
-QString OpenVideoFilter() {
+QStringList VideoFilePatterns() {
   static const char* const kExtensions[] = {"mp4", "m4v",  "mkv", "mov", "webm", "avi", "wmv", "asf", "mpg",
                                             "mpeg", "m2v", "vob", "ts",  "mts",  "m2ts", "3gp", "3g2", "flv",
                                             "ogv", "ogg",  "divx", "xvid", "dv",  "rm",   "rmvb", "dat"};
   // Names are matched as written: cameras write ".MP4" and ".MTS".
   QStringList patterns;
   for (const char* ext : kExtensions) patterns << QString("*.") + ext << QString("*.") + QString(ext).toUpper();
-  return "Video files (" + patterns.join(' ') + ");;All files (*)";
+  return patterns;
 }
+
+QString OpenVideoFilter() { return "Video files (" + VideoFilePatterns().join(' ') + ");;All files (*)"; }
 
 namespace {
 void ShowOpenFailure() { ShowMessageDlg("Error opening URL", MsgKind::Error, mbOK); }
@@ -248,7 +250,9 @@ void TLumivaultForm::CustomItem2Click() {
 }
 
 void TLumivaultForm::popup_BatchConvertClick() {
-  if (!ShellRunInTerminal(JoinPath(Frame().ProgramFolder, kBatchConverterProgram))) {
+  // The batch window is a program of its own (the engine runs one
+  // conversion per process), beside this one in the programs' folder.
+  if (!StartProgram(JoinPath(ExecutableFolder(), kBatchConverterProgram))) {
     ShowOpenFailure();
     return;
   }

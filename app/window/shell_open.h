@@ -6,6 +6,5 @@
 // Opens a file or folder path, or a URL with a scheme ("https://...").
 bool ShellOpen(const std::string& target);
 
-// Starts a command-line program in a terminal window of the desktop, with
-// its help shown and a shell left open in its folder to run it with files.
-bool ShellRunInTerminal(const std::string& program);
+// Starts a program of the desktop on its own (it outlives the caller).
+bool StartProgram(const std::string& program);
