@@ -7,16 +7,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
 
 #include <cmath>
 #include <cstdlib>
@@ -29,6 +25,7 @@
 #include "tests/fixtures/fixtures.h"
 #include "tests/support/fresh_user.h"
 #include "tests/support/media_probe.h"
+#include "tests/support/qt_drop.h"
 #include "tests/support/test_support.h"
 
 // Qt and GLib are not built for ThreadSanitizer: what happens inside their
@@ -205,17 +202,7 @@ class BatchFormTest : public QObject {
 
   // Drags files over the list and drops them.
   bool Drop(const QStringList& paths) {
-    QMimeData mime;
-    QList<QUrl> urls;
-    for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
-    mime.setUrls(urls);
-    const QPoint at = form->FileList->geometry().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.get(), &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.get(), &drop);
-    return drop.isAccepted();
+    return DropFiles(form.get(), paths, form->FileList->geometry().center());
   }
 
   void TypeOutputFolder() {

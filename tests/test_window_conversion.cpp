@@ -51,6 +51,7 @@
 #include "tests/fixtures/fixtures.h"
 #include "tests/support/fresh_user.h"
 #include "tests/support/media_probe.h"
+#include "tests/support/qt_drop.h"
 #include "tests/support/test_support.h"
 
 // Qt and GLib are not built for ThreadSanitizer: the allocations and copies
@@ -828,17 +829,7 @@ class WindowConversionTest : public QObject {
   }
 
   // Drags a file over the window and drops it; true when the window took it.
-  bool Drop(const QString& path) {
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(path)});
-    const QPoint at = form->Panel1->geometry().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.get(), &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.get(), &drop);
-    return drop.isAccepted();
-  }
+  bool Drop(const QString& path) { return DropFiles(form.get(), {path}, form->Panel1->geometry().center()); }
 
   void SelectProfile(const char* name) {
     int index = form->ProfileCombo->findText(name);
