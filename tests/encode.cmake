@@ -5,3 +5,4 @@ corvane_test(test_output_formats SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_output
   LIBS corvane_synth corvane_encode)
 corvane_test(test_pass_stats SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_pass_stats.cpp
   LIBS corvane_synth corvane_encode)
+corvane_test(test_temp_output SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_temp_output.cpp LIBS corvane_encode)
