@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "encode/temp_output.h"
 #include "platform/core/threads.h"
 #include "platform/lumimg/lumimg.h"
 
@@ -45,6 +46,7 @@ struct EncoderState {
   std::unique_ptr<LumResampler> resampler1, resampler2;
   bool outputOpen = false;   // a writer is open and takes frames
   std::string OpenFilePath;  // the file that writer writes, empty without one
+  TempOutput file;           // that file, under its temporary name until it is finished
   bool queuedMode = false;   // worker threads encode (DeliverQueued)
   int writersInFlight = 0;   // writer calls running with the lock released
 

@@ -1,5 +1,6 @@
 #include "encode/recording_encoder.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "app/core/diag_log.h"
@@ -10,6 +11,8 @@
 #include "encode/encoder_threads.h"
 #include "encode/mp4_writer.h"
 #include "encode/part_files.h"
+#include "encode/output_errors.h"
+#include "encode/temp_output.h"
 #include "platform/core/paths.h"
 #include "settings/translate.h"
 
@@ -31,17 +34,26 @@ void ClearPending() {
   e.FrameQueue.clear();
 }
 
-// Opens the writer and the two sample-rate converters that feed it.
+// Opens the writer and the two sample-rate converters that feed it. The
+// writer writes under a temporary name; the final name appears when the
+// part is finished (EndWriter).
 int OpenCodecLibraryOutput(const std::string& path) {
-  if (Mp4Open(path, CurrentPassPlan()) < 0) return -1;
-  const EncoderParams& p = EncParams();
   EncoderState& e = Enc();
+  if (!e.file.Open(path)) {
+    ReportCannotCreateOutput(path, errno);
+    return -1;
+  }
+  if (Mp4Open(e.file.TempPath(), CurrentPassPlan()) < 0) {
+    e.file.Discard();
+    return -1;
+  }
+  const EncoderParams& p = EncParams();
   e.resampler1 = LumResampler::Create(p.srcSampleRate, p.outSampleRate, 256, 0.95, 9.0, 1);
   e.resampler2.reset();
   if (p.outChannels >= 2 && p.srcChannels >= 2)
     e.resampler2 = LumResampler::Create(p.srcSampleRate, p.outSampleRate, 256, 0.95, 9.0, 1);
   e.outputOpen = true;
-  e.OpenFilePath = path;
+  e.OpenFilePath = e.file.TempPath();
   return 0;
 }
 
@@ -72,9 +84,17 @@ void FlushPending(CritSecLock& lock) {
   if (e.outputOpen && e.AudioEnabled && e.AudioBuffer.bytes() >= SourceFrameBytes()) EncodeAudioBlock(lock, true);
 }
 
+// Ends the writer. A part written whole takes its final name; one that could
+// not be finished (the disk filled, the stick went) is removed, so no file
+// without its index is ever left as if it were an output.
 void EndWriter() {
   EncoderState& e = Enc();
-  if (e.outputOpen || Mp4IsOpen()) Mp4End();
+  const bool whole = (e.outputOpen || Mp4IsOpen()) && Mp4End() == 0;
+  if (whole && !e.file.Commit()) WriteLog("Could not finish %s", e.file.FinalPath().c_str());
+  if (!whole && e.file.IsOpen()) {
+    WriteLog("%s could not be finished and is removed", e.file.FinalPath().c_str());
+    e.file.Discard();
+  }
   e.outputOpen = false;
   e.OpenFilePath.clear();
   e.resampler1.reset();
@@ -91,10 +111,16 @@ int OpenOutput(bool first) {
     // Every pass starts at the first part's name.
     path = StartPartsOfPass(path, f.PassCount, f.CurrentPass);
     f.SetOutputPath(path);
+    RemoveAbandonedTempOutputs(path.substr(0, path.rfind('/') + 1));
   }
   // The second pass writes over the first pass's own file without asking.
   const bool secondPass = f.PassCount == 2 && f.CurrentPass == 2;
   if (PathExists(path) && !secondPass && !AskOverwrite(path, "already exists. Overwrite?")) return -1;
+  // A folder of the output's name can never be replaced by it.
+  if (FolderExists(path)) {
+    ReportCannotCreateOutput(path, EISDIR);
+    return -1;
+  }
   e.AudioEnabled = !(f.PassCount == 2 && f.CurrentPass == 1);
   ResetCounters();
   ClearPending();
@@ -113,7 +139,6 @@ int OpenNextPart() {
   }
   if (Frame().CurrentPass != 2 && PathExists(next) && !AskOverwrite(next, "already exits. Overwrite?"))
     return -1;
-  std::remove(next.c_str());
   Frame().SetOutputPath(next);
   WriteLog("Next part: %s", next.c_str());
   return OpenOutput(false);
@@ -122,6 +147,11 @@ int OpenNextPart() {
 std::string OutputFilePath() {
   CritSecLock lock(EncoderLock());
   return Enc().OpenFilePath;
+}
+
+std::string OutputFileName() {
+  CritSecLock lock(EncoderLock());
+  return Enc().file.IsOpen() ? Enc().file.FinalPath() : std::string();
 }
 
 double OutputSizeMiB() { return FileSizeMiB(OutputFilePath()); }

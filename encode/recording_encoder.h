@@ -20,6 +20,10 @@ int OpenNextPart();
 // file on disk that the conversion under way writes to.
 std::string OutputFilePath();
 
+// The name the file being written takes once it is finished (it is written
+// under a temporary name until then), empty while none is open.
+std::string OutputFileName();
+
 // Size of the file being written in MiB, 0 when it cannot be opened.
 double OutputSizeMiB();
 

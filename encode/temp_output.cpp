@@ -52,19 +52,34 @@ TempOutput::~TempOutput() { Discard(); }
 bool TempOutput::Open(const std::string& finalPath) {
   Discard();
   final_ = finalPath;
+  struct stat st {};
+  const bool exists = ::stat(finalPath.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) return OpenDirect();
   temp_ = TempNameFor(finalPath);
   for (int attempt = 0; attempt < 5; ++attempt) {
     lockFd_ = OpenLocked(temp_, O_RDWR | O_CREAT | O_TRUNC);
-    if (lockFd_ < 0 && errno != EWOULDBLOCK) return false;
+    if (lockFd_ < 0 && errno != EWOULDBLOCK) break;
     if (lockFd_ >= 0 && StillNamed(lockFd_, temp_)) return true;
     if (lockFd_ >= 0) Release();
     ::usleep(10000);
   }
-  errno = EBUSY;
+  const int saved = lockFd_ < 0 && errno != EWOULDBLOCK ? errno : EBUSY;
+  if (exists && ::access(finalPath.c_str(), W_OK) == 0) return OpenDirect();
+  errno = saved;
   return false;
 }
 
+bool TempOutput::OpenDirect() {
+  temp_ = final_;
+  direct_ = true;
+  return true;
+}
+
 bool TempOutput::Commit() {
+  if (direct_) {
+    direct_ = false;
+    return true;
+  }
   if (lockFd_ < 0) return false;
   bool ok = ::fsync(lockFd_) == 0 && ::rename(temp_.c_str(), final_.c_str()) == 0;
   const int saved = errno;
@@ -78,6 +93,7 @@ bool TempOutput::Commit() {
 }
 
 void TempOutput::Discard() {
+  direct_ = false;
   if (lockFd_ < 0) return;
   ::unlink(temp_.c_str());
   Release();
@@ -96,7 +112,7 @@ bool IsTempOutputName(const std::string& path) {
 int RemoveAbandonedTempOutputs(const std::string& folder) {
   int removed = 0;
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec)) {
     const std::string path = entry.path().string();
     if (!IsTempOutputName(path) || !entry.is_regular_file(ec)) continue;
     // A lock that can be taken belongs to nobody: its writer is gone.

@@ -15,9 +15,11 @@ class TempOutput {
 
   // Creates and locks the temporary file for finalPath
   // (".NAME.corvane-PID.tmp" in the same folder); false, with errno set,
-  // when it cannot be created.
+  // when it cannot be created. Something at finalPath that is not a plain
+  // file (a device), or a writable file in a folder that takes no new
+  // files, is written where it is: nothing to rename.
   bool Open(const std::string& finalPath);
-  bool IsOpen() const { return lockFd_ >= 0; }
+  bool IsOpen() const { return lockFd_ >= 0 || direct_; }
   // The file being written, and the name it gets when finished.
   const std::string& TempPath() const { return temp_; }
   const std::string& FinalPath() const { return final_; }
@@ -30,7 +32,9 @@ class TempOutput {
 
  private:
   void Release();
+  bool OpenDirect();
   int lockFd_ = -1;
+  bool direct_ = false;  // written at its final name
   std::string temp_, final_;
 };
 

@@ -80,14 +80,16 @@ class Batchvc : public ::testing::Test {
 
   // Starts batchvc in the test's folder with standard input from /dev/null,
   // standard output to a file and standard error to errFd (a file or pipe).
-  pid_t Spawn(const std::vector<std::string>& args, int errFd) {
+  // wrapper, when given, runs batchvc (its first word is looked up in PATH).
+  pid_t Spawn(const std::vector<std::string>& args, int errFd, const std::vector<std::string>& wrapper = {}) {
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&fa, 1, dir_.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&fa, errFd, 2);
     posix_spawn_file_actions_addchdir_np(&fa, dir_.path().c_str());
-    std::vector<std::string> argv = {BATCHVC_PATH};
+    std::vector<std::string> argv = wrapper;
+    argv.push_back(BATCHVC_PATH);
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> av, ev;
     for (auto& a : argv) av.push_back(a.data());
@@ -96,7 +98,8 @@ class Batchvc : public ::testing::Test {
     for (auto& e : env) ev.push_back(e.data());
     ev.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, BATCHVC_PATH, &fa, nullptr, av.data(), ev.data());
+    const int rc = wrapper.empty() ? posix_spawn(&pid, BATCHVC_PATH, &fa, nullptr, av.data(), ev.data())
+                                   : posix_spawnp(&pid, wrapper[0].c_str(), &fa, nullptr, av.data(), ev.data());
     posix_spawn_file_actions_destroy(&fa);
     EXPECT_EQ(rc, 0);
     return rc == 0 ? pid : -1;
@@ -118,10 +121,10 @@ class Batchvc : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  BatchRun Run(const std::vector<std::string>& args) {
+  BatchRun Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper = {}) {
     const std::string errPath = dir_.file("stderr.txt");
     const int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const pid_t pid = Spawn(args, errFd);
+    const pid_t pid = Spawn(args, errFd, wrapper);
     close(errFd);
     BatchRun r;
     if (pid > 0) r.status = Wait(pid);
@@ -740,5 +743,53 @@ TEST_F(Batchvc, AHangUpFinishesTheOutputPlayable) {
   ASSERT_TRUE(p.opened && p.hasVideo && p.hasAudio);
   EXPECT_EQ(p.video.decodeErrors, 0);
   EXPECT_GE(p.video.durationSec, 1.0);
+}
+// Hidden temporary files the outputs are written under (".NAME.corvane-PID.tmp").
+std::vector<std::string> TemporaryFiles(const std::string& folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec))
+    if (e.path().filename().string().find(".corvane-") != std::string::npos) found.push_back(e.path().string());
+  return found;
+}
+
+// A conversion killed outright leaves nothing under the output's name, so
+// the next run has nothing to ask about, and it clears the leftover.
+TEST_F(Batchvc, AKilledRunLeavesNoHalfWrittenOutput) {
+  Clip(FixtureKind::kH264AacMp4, 60.0, "long.mp4");
+  Clip(FixtureKind::kH264AacMp4, 1.0, "short.mp4");
+  const BatchRun killed = AtFirstProgress({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "long.mp4"},
+                                          [](pid_t pid) { kill(pid, SIGKILL); });
+  EXPECT_EQ(killed.status, -1);
+  EXPECT_FALSE(fs::exists(dir_.file("out/M4V20001.MP4")));
+  EXPECT_EQ(TemporaryFiles(dir_.file("out")).size(), 1u) << "the killed run's hidden file";
+  const BatchRun next = Run({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "short.mp4"});
+  EXPECT_EQ(next.status, 0) << next.err;
+  ExpectPspFile(dir_.file("out/M4V20002.MP4"), "mpeg4", 1.0);
+  EXPECT_TRUE(TemporaryFiles(dir_.file("out")).empty());
+}
+
+// A disk that fills during the second part: the part that cannot be
+// finished goes, the finished one stays and is the only one named. The
+// disk is a small tmpfs in a mount namespace of the run's own.
+TEST_F(Batchvc, ADiskThatFillsKeepsOnlyTheFinishedParts) {
+  Clip(FixtureKind::kH264AacMp4, 30.0, "long.mp4");
+  WriteSettingInt("OutputConfig", "Volume", 1);
+  fs::create_directories(dir_.file("stick"));
+  fs::create_directories(dir_.file("seen"));
+  const std::string script =
+      "mount -t tmpfs -o size=1600k tmpfs stick || exit 77; \"$0\" \"$@\"; s=$?; cp -a stick/. seen/; exit $s";
+  const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--output-folder", "stick", "long.mp4"},
+                         {"unshare", "--mount", "--map-root-user", "sh", "-c", script});
+  if (r.status == 77 || r.err.find("unshare") != std::string::npos) GTEST_SKIP() << "no mount namespace here: " << r.err;
+  EXPECT_EQ(r.status, 1) << r.err;
+  const MediaProbe first = ProbeMedia(dir_.file("seen/M4V20001.MP4"));
+  ASSERT_TRUE(first.opened && first.hasVideo && first.hasAudio) << r.err;
+  EXPECT_EQ(first.video.decodeErrors, 0);
+  EXPECT_GT(first.video.durationSec, 5.0);
+  EXPECT_FALSE(fs::exists(dir_.file("seen/M4V20001 - 02.MP4"))) << r.err;
+  EXPECT_TRUE(TemporaryFiles(dir_.file("seen")).empty());
+  EXPECT_NE(r.err.find("stick/M4V20001.MP4 is playable up to"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("M4V20001.MP4, "), std::string::npos) << "no other part named playable: " << r.err;
 }
 }  // namespace

@@ -74,4 +74,13 @@ TEST(TempOutput, OnlyFilesOfKilledWritersAreRemoved) {
   EXPECT_TRUE(fs::exists(dir.file("notes.tmp")));
   EXPECT_TRUE(live.Commit());
 }
+// Something at the output's name that is not a plain file (a device) is
+// written where it is and never replaced by a file.
+TEST(TempOutput, ADeviceIsWrittenWhereItIs) {
+  TempOutput out;
+  ASSERT_TRUE(out.Open("/dev/null"));
+  EXPECT_EQ(out.TempPath(), "/dev/null");
+  EXPECT_TRUE(out.Commit());
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
 }  // namespace

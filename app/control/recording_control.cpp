@@ -60,7 +60,7 @@ void TakeAutoThumbnail(double recorded) {
 // The output could not be written (disk full, folder gone): the whole
 // conversion ends, with no second pass; what was written so far is kept.
 void StopOnWriteFailure(const char* why) {
-  const std::string path = OutputFilePath();
+  const std::string path = OutputFileName();
   WriteLog("Output write failed (%s); stopping", why);
   AbortRecording();
   ShowMessageDlg(translate(why) + "\n" + path + "\n" + translate("The conversion has stopped."), MsgKind::Error,
@@ -196,9 +196,11 @@ void OnRecordProgress(WPARAM wParam, LPARAM lParam) {
   if (f.IsRecording) TakeAutoThumbnail(recorded);
   // 4.
   if (!(f.RecordLength > 1 && (wParam != 0 || lParam != 0 || (f.IsRecording && recorded >= 1)))) return;
-  // The line is about the file being written, wherever the output path
-  // (the next output's name) points meanwhile.
-  std::string output = f.IsRecording ? OutputFilePath() : std::string();
+  // The line is about the file being written (named as it will be when
+  // finished, sized as it is on disk), wherever the output path (the next
+  // output's name) points meanwhile.
+  std::string output = f.IsRecording ? OutputFileName() : std::string();
+  double sizeMiB = output.empty() ? 0.0 : OutputSizeMiB();
   if (output.empty()) output = f.GetOutputPath();
   if (lParam == -1) {
     const int end = v.PositionHigh();
@@ -213,9 +215,10 @@ void OnRecordProgress(WPARAM wParam, LPARAM lParam) {
       elapsed = Engine().FinishedElapsedMs / 1000.0;
     }
   }
+  if (!f.IsRecording) sizeMiB = FileSizeMiB(output);
   // The finished line is about the last pass; the pass counter is back at 1.
   const int pass = lParam == -1 && !f.IsRecording ? f.PassCount : f.CurrentPass;
-  v.ShowProgressLine(ProgressFigures(f.PassCount, pass, recorded, f.RecordLength, elapsed, FileSizeMiB(output)),
+  v.ShowProgressLine(ProgressFigures(f.PassCount, pass, recorded, f.RecordLength, elapsed, sizeMiB),
                      output);
   v.SetProgressBar(static_cast<int>(std::lround(recorded * 100 / f.RecordLength)));
 }
