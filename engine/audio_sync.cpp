@@ -17,6 +17,10 @@ namespace {
 double AudioGain(int level) { return level > 5 ? std::pow(1.65, level - 5) : level * 0.2; }
 
 constexpr int kBackpressureBytes = kHeldAudioBytes / 5 * 4;  // 80 % of the buffer
+constexpr double kSoundJump = 1.0;  // seconds of missing sound that make a jump of its times
+// How long sound waits, at most, for a picture held by the video thread to
+// take the sound before it.
+constexpr DWORD kRoomWaitMs = 5000;
 
 struct AudioSample {
   const std::uint8_t* data = nullptr;
@@ -50,9 +54,24 @@ int StoreSamples(int o, const std::uint8_t* src, int len) {
   return len;
 }
 
+double HeldEnd() {
+  const SyncState& s = Sync();
+  const AudioFormatState& f = CaptureFrames().audio;
+  return s.audio_buffer_start_time + static_cast<double>(s.audio_buffer_i) / (f.AudioFrameBytes * f.AudioRate);
+}
+
+// The sound stops being continuous where the buffer ends: its times jumped
+// (a discontinuity, a seek, a gap of more than a second). The first sample
+// of a run continues nothing.
+void NoteJump() {
+  SyncState& s = Sync();
+  if (s.AudioSamplesSeen > 1) s.AudioJumpAt = HeldEnd();
+}
+
 // The buffer starts again with this sample.
 void RestartWith(const AudioSample& a) {
   SyncState& s = Sync();
+  NoteJump();
   s.audio_buffer_i = StoreSamples(0, a.data, a.len);
   s.audio_buffer_start_time = a.t1;
 }
@@ -85,6 +104,7 @@ long long PlaceSample(const AudioSample& a) {
   if (e > 0) {
     long long o = NearestSampleFrame((a.t1 - s.audio_buffer_start_time) * rate) * fb;
     if (std::llabs(s.audio_buffer_i - o) <= rate * 0.04 * fb) o = s.audio_buffer_i;
+    if (o - s.audio_buffer_i > static_cast<long long>(rate) * fb * kSoundJump) NoteJump();
     // What would lie before the buffer's start is not kept.
     const long long skip = std::min<long long>(std::max<long long>(-o, 0), a.len);
     o = std::min<long long>(std::max<long long>(o, 0), kHeldAudioBytes);
@@ -94,6 +114,23 @@ long long PlaceSample(const AudioSample& a) {
     s.audio_buffer_i = std::max<int>(s.audio_buffer_i, static_cast<int>(o) + stored);
   }
   return e;
+}
+
+// Where sample a would end, in bytes from the buffer's start.
+long long EndOffset(const AudioSample& a) {
+  const SyncState& s = Sync();
+  const AudioFormatState& f = CaptureFrames().audio;
+  return (NearestSampleFrame((a.t2 - s.audio_buffer_start_time) * f.AudioRate) + 1) * f.AudioFrameBytes;
+}
+
+// While the video thread holds a picture and takes the sound as it comes,
+// sound that would fill the buffer waits for it rather than pushing out
+// sound not yet written.
+void WaitForRoomWhileHolding(CritSecLock& lock, const AudioSample& a) {
+  const SyncState& s = Sync();
+  for (DWORD begin = GetTickCount(); s.Holding && Frame().IsRecording && EndOffset(a) >= kBackpressureBytes &&
+                                     GetTickCount() - begin < kRoomWaitMs;)
+    lock.SleepUnlocked(2);
 }
 
 bool AudioTooFarAhead(long long e) {
@@ -120,6 +157,7 @@ int OnAudioSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* s
   AudioSample a = f.AudioBits == 8 ? Widen8Bit(bytes, rawLen) : AudioSample{bytes, rawLen};
   a.len -= a.len % f.AudioFrameBytes;
   if (!a.data || a.len <= 0) return 0;
+  ++s.AudioSamplesSeen;
   // 3.-5. Times; a sample without a usable stop time lasts as long as its data.
   a.t1 = *start * 1e-7;
   a.t2 = *stop * 1e-7;
@@ -145,6 +183,7 @@ int OnAudioSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* s
     s.audio.Zero(0, s.audio_buffer_i);
     RestartWith(a);
   } else if (a.t1 + 0.03 >= s.audio_buffer_start_time) {
+    WaitForRoomWhileHolding(lock, a);
     const long long e = PlaceSample(a);
     if (AudioTooFarAhead(e)) {
       WriteLog("audio too much. wait for video");

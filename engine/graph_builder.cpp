@@ -13,6 +13,7 @@
 #include "engine/engine_state.h"
 #include "engine/engine_view.h"
 #include "engine/media_types.h"
+#include "engine/picture_hold.h"
 #include "engine/playback.h"
 #include "engine/recording.h"
 #include "engine/sync_state.h"
@@ -226,6 +227,8 @@ HRESULT FinishBuild() {
   View().HidePausedFrame();
   g.pVxGrabber_Video->SetCallback(OnVideoSample);
   g.pVxGrabber_Audio->SetCallback(OnAudioSample);
+  g.pVxGrabber_Video->SetEndOfStreamCallback(OnVideoEndOfStream);
+  g.pVxGrabber_Audio->SetEndOfStreamCallback(OnAudioEndOfStream);
   CheckGraph();
   e.AudioSourcePresent = !e.bAudioGrabberUnconnected;
   {

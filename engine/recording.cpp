@@ -16,6 +16,7 @@
 #include "engine/engine_view.h"
 #include "engine/helper_threads.h"
 #include "engine/playback.h"
+#include "engine/picture_hold.h"
 #include "engine/recording_slots.h"
 #include "engine/sync_state.h"
 #include "platform/core/paths.h"
@@ -353,6 +354,7 @@ void StopRecording() {
     // released finds the conversion over when it takes the lock again.
     CritSecLock lock(CaptureLock());
     FlushOwedAudio();
+    ReleaseHeldPicture();
     Engine().ConvertedSeconds = 0;
     if (!Engine().bRecordingFirstSample) {
       const SyncState& sync = Sync();

@@ -11,6 +11,7 @@
 #include "engine/audio_sync.h"
 #include "engine/capture_frames.h"
 #include "engine/engine_state.h"
+#include "engine/picture_hold.h"
 #include "engine/sync_state.h"
 #include "settings/settings.h"
 
@@ -26,11 +27,24 @@ int DebugLevel() { return CaptureFrames().DebugLevel; }
 // Bytes of audio of one output frame slot.
 double SlotBytes() { return static_cast<double>(Fmt().AudioRate) * Fmt().AudioFrameBytes / Fps(); }
 
-// True when the next slot would begin past the end of the range.
+}  // namespace
+
 bool RangeComplete() {
   const SyncState& s = Sync();
   return s.RangeLength > 0 && s.ExpectedSampleTime - s.SampleStartTime >= s.RangeLength - 0.5 / Fps();
 }
+
+double OutputFrameTime() { return 1 / Fps(); }
+
+namespace {
+// A picture lasting longer than this (a slide show's) takes its sound as it
+// comes rather than borrowing seconds of it.
+constexpr double kLongPicture = 1.0;
+
+// A source of a picture a second or slower has intervals of a second and
+// more between its pictures: only a jump of several of its frame times is
+// a gap.
+double GapLimit() { return std::max(1.0, 3 * CaptureFrames().video.ActualFrameTime); }
 
 // Byte offset in the audio buffer of stream time t, to the nearest sample frame.
 long long OffsetOf(double t) {
@@ -101,14 +115,23 @@ void PostProgress() {
   s.FrameCounter = s.FrameCounter + 1;
 }
 
+// Before a picture that comes later than the gap limit: when the sound ran
+// on meanwhile (a variable-rate recording pausing its pictures), the pause
+// is real time, and the last picture holds for it with its sound.
+HoldEnd HoldThroughPause(CritSecLock& lock, double t1) {
+  const SyncState& s = Sync();
+  if (t1 - s.ExpectedSampleTime <= GapLimit() || !SoundRunsOnThrough(s.ExpectedSampleTime, t1)) return HoldEnd::kReached;
+  WriteLog("Pictures pause from %.3f to %.3f; the last one holds while the sound goes on",
+           s.ExpectedSampleTime - s.SampleStartTime, t1 - s.SampleStartTime);
+  return HoldPicture(lock, t1);
+}
+
 // Step 10.3: a jump of more than a second in the picture times (a gap in
-// the source, or times starting again) is left out of the output timeline.
+// the source, or times starting again) is left out of the output timeline,
+// sound included: the sound jumped with the pictures.
 void RemoveLargeGap(double t1) {
   SyncState& s = Sync();
-  // A source of a picture a second or slower has such intervals between
-  // its pictures: only a jump of several of its frame times is a gap.
-  const double limit = std::max(1.0, 3 * CaptureFrames().video.ActualFrameTime);
-  if (std::fabs(t1 - s.ExpectedSampleTime) <= limit) return;
+  if (std::fabs(t1 - s.ExpectedSampleTime) <= GapLimit()) return;
   WriteLog("Large gap between video samples t1:%.5f expecting:%.5f  ActualFrameTime=%f", t1, s.ExpectedSampleTime,
            CaptureFrames().video.ActualFrameTime.load());
   const double snapped = std::round(t1 * Fps()) / Fps();
@@ -274,6 +297,24 @@ void PaceClock(double entryClock) {
   if (advance > 0) clock->Advance(advance);
 }
 
+// Step 10.5: the picture's slots up to its end, at least one. The slots of
+// a long picture (a slide show's) past its first wait for their sound,
+// holding the picture, instead of borrowing seconds of sound; once the
+// sound has ended they go on without it.
+HoldEnd WritePicture(CritSecLock& lock, const std::uint8_t* frame, double t2e) {
+  SyncState& s = Sync();
+  const double frameTime = 1 / Fps();
+  const bool waitsForSound = t2e - s.ExpectedSampleTime > kLongPicture && SoundRunsOnThrough(s.ExpectedSampleTime, t2e);
+  do {
+    FillSlot(frame);
+    if (waitsForSound && !RangeComplete()) {
+      const HoldEnd end = HoldPicture(lock, t2e - kEdgeSlack);
+      if (end != HoldEnd::kSoundEnded) return end;
+    }
+  } while (s.ExpectedSampleTime + frameTime < t2e - kEdgeSlack && !RangeComplete());
+  return HoldEnd::kReached;
+}
+
 void WaitForLaggingAudio(CritSecLock& lock) {
   if (Fmt().AudioBits != 8 || Sync().audio_borrow <= 76800) return;
   WriteLog("audio lag behind too much. wait for audio.");
@@ -295,20 +336,39 @@ void FlushOwedAudio() {
 }
 
 
-void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::uint8_t* sample) {
+int WriteHeldSlots(const std::uint8_t* frame, double until, double soundEnd) {
+  SyncState& s = Sync();
+  const double frameTime = 1 / Fps();
+  int written = 0;
+  while (frame && !RangeComplete() && s.ExpectedSampleTime + frameTime <= std::min(until, soundEnd) + kEdgeSlack) {
+    FillSlot(frame);
+    s.LastVideoTime = s.ExpectedSampleTime - frameTime;
+    PostProgress();
+    ++written;
+  }
+  if (written) ChangePartIfFull();
+  return written;
+}
+
+void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, IMediaSample* sample, const std::uint8_t* data) {
   SyncState& s = Sync();
   const double fps = Fps();
-  // 1.-3.
+  // 1.
   if (Engine().bRecordingFirstSample) StartTimeline(timing.start);
-  // The recorded position does not run past the range while the graph
+  // 3. Past the range nothing is written, and the timeline stays where it ended.
+  if (!RangeComplete()) {
+    if (HoldThroughPause(lock, timing.t1) == HoldEnd::kStopped) return;
+    RemoveLargeGap(timing.t1);
+  }
+  // 2. The recorded position does not run past the range while the graph
   // plays on until the window stops it.
   s.LastVideoTime = s.RangeLength > 0 ? std::min(timing.start, s.SampleStartTime + s.RangeLength) : timing.start;
   PostProgress();
-  // Past the range nothing is written, and the timeline stays where it ended.
-  if (!RangeComplete()) RemoveLargeGap(timing.t1);
   // 4.-5.
   bool written = false;
-  if (s.ExpectedSampleTime + 1 / fps > timing.t2e + kEdgeSlack || RangeComplete()) {
+  // The first picture of a conversion is written even when it lasts less
+  // than a slot (a clip of a single short picture).
+  if ((s.HeldValid && s.ExpectedSampleTime + 1 / fps > timing.t2e + kEdgeSlack) || RangeComplete()) {
     if (DebugLevel() >= 20)
       WriteLog("Skip this frame: t1:%.4f - t2:%.4f;  Expected sample time:%.8f", timing.t1, timing.t2e,
                s.ExpectedSampleTime);
@@ -316,10 +376,9 @@ void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::
     if (DebugLevel() >= 20)
       WriteLog("Write this frame: t1:%.4f - t2:%.4f;  Expected sample time:%.8f", timing.t1, timing.t2e,
                s.ExpectedSampleTime);
-    const std::uint8_t* frame = ScaleFrame(sample);
-    do {
-      FillSlot(frame);
-    } while (s.ExpectedSampleTime + 1 / fps < timing.t2e - kEdgeSlack && !RangeComplete());
+    const std::uint8_t* frame = ScaleFrame(data);
+    KeepHeldPicture(sample, frame);
+    if (WritePicture(lock, frame, timing.t2e) == HoldEnd::kStopped) return;
     written = true;
   }
   // 6.-8.

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/core/threads.h"
+#include "platform/dshow/dshow.h"
 
 struct VideoTiming {
   double start = 0.0;  // the sample's own start time, seconds
@@ -14,7 +15,16 @@ struct VideoTiming {
   double entryClock = 0.0;  // clock reading when the callback began, 100-ns units
 };
 
-void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, const std::uint8_t* sample);
+void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, IMediaSample* sample, const std::uint8_t* data);
+
+// One output frame slot's length, seconds.
+double OutputFrameTime();
+// True when the next slot would begin past the end of the range.
+bool RangeComplete();
+// Writes frame into the slots that end by until and whose sound has come
+// (it ends at soundEnd), within the range, as the picture's own slots are
+// written; returns how many.
+int WriteHeldSlots(const std::uint8_t* frame, double until, double soundEnd);
 
 // At the end of a conversion, with the capture lock held: the audio the
 // written slots still owe (it arrived after their pictures, or has not

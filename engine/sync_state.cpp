@@ -32,4 +32,8 @@ void ResetSyncState() {
   s.audio_buffer_start_time = 0.0;
   s.audio_borrow = 0;
   s.PrevAudioStart = -1.0;
+  s.HeldSample = ComPtr<IMediaSample>();
+  s.HeldValid = s.HeldInOutputBuffer = s.Holding = s.AudioEnded = false;
+  s.AudioJumpAt = -1e300;
+  s.AudioSamplesSeen = 0;
 }

@@ -10,6 +10,7 @@
 
 #include "platform/core/shared_value.h"
 #include "platform/core/threads.h"
+#include "platform/dshow/dshow.h"
 
 constexpr int kHeldAudioBytes = 3456000;     // the time-stamped audio buffer
 // Silence in front of the buffer. A slot's audio can reach up to 1536000
@@ -55,6 +56,16 @@ struct SyncState {
   double RangeLength = 0.0;
   SharedValue<int> FrameCounter = 0;
   double PrevAudioStart = -1.0;           // negative: none yet
+  // The picture last written, held for the slots after it until the next
+  // picture or the sound comes: the sample itself while it is the output
+  // frame (no copy), else the output buffer's picture.
+  ComPtr<IMediaSample> HeldSample;
+  bool HeldInOutputBuffer = false;
+  bool HeldValid = false;
+  bool Holding = false;                   // the video thread waits for sound to write the held picture with
+  bool AudioEnded = false;                // the sound's end of stream came
+  double AudioJumpAt = -1e300;            // stream time where the held sound last stopped being continuous
+  long AudioSamplesSeen = 0;              // sound samples taken since the buffer was reset
   std::vector<std::int16_t> widened;      // 8-bit samples widened to 16 bits
   std::vector<std::int16_t> slotScratch;  // a slot that straddles held and missing audio
 };

@@ -22,8 +22,10 @@ double FrameInterval(double t1, double t2, bool recording) {
   double d = fromStop ? t2 - t1 : t1 - Sync().PrevVideoStart;
   if (!PlausibleFrameTime(d)) {
     // Short intervals are real (sources above 60 fps), and so are long
-    // ones a stop time states (slide shows); only unusable ones fall back.
-    const bool usable = (d > 0 && d <= 0.0166) || (fromStop && d > 0.1 && d <= 1.0);
+    // ones a stop time states (slide shows: up to a few of their frame
+    // times, beyond which a picture is a gap); only unusable ones fall back.
+    const bool usable =
+        (d > 0 && d <= 0.0166) || (fromStop && d > 0.1 && d <= std::max(1.0, 3 * v.NominalFrameTime));
     return usable ? d : 0.042;
   }
   // A file source's type already states a plausible frame time: keep it.
@@ -110,7 +112,7 @@ int OnVideoSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* s
   sample->GetPointer(&data);
   PreparePlanes(data, sample->GetActualDataLength(), recording);
   // 10.
-  if (recording) RecordVideoSample(lock, timing, data);
+  if (recording) RecordVideoSample(lock, timing, sample, data);
   // 11.
   s.PrevVideoStart = timing.start;
   if (recording) SetClockRate(0.01f);

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "app/core/frame_state.h"
@@ -13,6 +15,7 @@
 #include "engine/audio_sync.h"
 #include "engine/capture_frames.h"
 #include "engine/engine_state.h"
+#include "engine/picture_hold.h"
 #include "engine/recording_slots.h"
 #include "engine/sync_state.h"
 #include "engine/video_sync.h"
@@ -151,6 +154,51 @@ class AvSync : public ::testing::Test {
     }
   }
 
+  // Sound on a thread of its own, fed as a graph's clock lets it through:
+  // at most two seconds beyond the output written so far; its end comes
+  // after the last of it. EndSound() lets the rest through at once (the
+  // pictures are done: nothing would take more).
+  std::thread PacedSound(double seconds) {
+    return std::thread([this, seconds] {
+      const long long total = std::llround(seconds * rate_);
+      for (long long n = 0; n < total;) {
+        double written;
+        {
+          CritSecLock lock(CaptureLock());
+          written = ::Sync().ExpectedSampleTime;
+        }
+        if (static_cast<double>(n) / rate_ > written + 2 && !picturesDone_) {
+          Sleep(1);
+          continue;
+        }
+        const int frames = static_cast<int>(std::min<long long>(1024, total - n));
+        Audio(static_cast<double>(n) / rate_, n, frames);
+        n += frames;
+        soundFed_ = static_cast<double>(n) / rate_;
+      }
+      OnAudioEndOfStream();
+    });
+  }
+  // Waits until the paced sound reaches stream time t.
+  void WaitForSound(double t) const {
+    while (soundFed_ < t) Sleep(1);
+  }
+  void EndSound(std::thread& sound) {
+    picturesDone_ = true;
+    sound.join();
+    CritSecLock lock(CaptureLock());
+    FlushOwedAudio();
+  }
+
+  // The sound delivered is the source's from its first sample, nothing
+  // skipped, repeated or silenced, as long as the slots.
+  void ExpectWholeSound(int rate) const {
+    const auto audio = DeliveredAudio();
+    EXPECT_NEAR(static_cast<double>(audio.size() / g_channels), deliveries_.size() * rate / EncParams().frameRate, 2);
+    for (size_t i = 0; i < audio.size(); i += g_channels)
+      ASSERT_EQ(audio[i], AudioValue(static_cast<long long>(i / g_channels))) << "sample " << i / g_channels;
+  }
+
   long long DeliveredAudioFrames() const {
     long long n = 0;
     for (const auto& d : deliveries_) n += static_cast<long long>(d.audio.size()) / g_channels;
@@ -163,6 +211,8 @@ class AvSync : public ::testing::Test {
   }
 
   std::vector<Delivery> deliveries_;
+  std::atomic<double> soundFed_{0.0};  // stream time the paced sound has reached
+  std::atomic<bool> picturesDone_{false};
   long long deliveredFrames_ = 0;
   std::int16_t lastValue_ = 0;
   int rate_ = 44100;
@@ -403,4 +453,88 @@ TEST_F(AvSync, WithoutResizeTheSampleItselfGoesToTheEncoder) {
   CaptureFrames().scale.BrightnessOffset = 0;
   CaptureFrames().scale.BrightnessGain = 1.0;
 }
+// A slide show of one picture every two seconds: each picture fills its
+// own two seconds of slots (not the past before it), with the sound of
+// those seconds, whole and in order.
+TEST_F(AvSync, ASlideShowPictureFillsItsOwnSecondsWithTheirSound) {
+  Formats(0.5, 29.97, 48000);
+  StartRecording();
+  Clip(12.0);
+  const auto& d = deliveries_;
+  EXPECT_NEAR(static_cast<double>(d.size()), 12 * 29.97, 2);
+  for (size_t k = 0; k < d.size(); ++k) {
+    const double t = k / 29.97;
+    // Slots within a frame of a picture's edge may show either picture.
+    if (std::fabs(t / 2 - std::round(t / 2)) * 2 < 1 / 29.97) continue;
+    ASSERT_EQ(d[k].picture, static_cast<int>(t / 2)) << "slot " << k << " at " << t << " s";
+  }
+  ExpectWholeSound(48000);
+}
+
+// A variable-rate recording holds one picture for 20 s while its sound goes
+// on: the pause is in the output, its slots show that picture, and the
+// sound is whole (nothing cut).
+TEST_F(AvSync, PicturesPausingWhileTheSoundGoesOnHoldTheLastPicture) {
+  Formats(25, 29.97, 48000);
+  StartRecording();
+  std::thread sound = PacedSound(26.0);
+  for (int i = 0; i < 150; ++i) {
+    const double t = (i < 100 ? 0 : 20) + i / 25.0;
+    if (i != 100) WaitForSound(t + 0.04);  // the first picture after the pause comes before its sound
+    Picture(i, t, t + 0.04);
+  }
+  EndSound(sound);
+  const auto& d = deliveries_;
+  EXPECT_NEAR(static_cast<double>(d.size()), 26 * 29.97, 2);
+  for (size_t k = 0; k < d.size(); ++k) {
+    const double t = k / 29.97;
+    if (t > 4.05 && t < 23.95) ASSERT_EQ(d[k].picture, 99) << "slot " << k << " in the pause";
+    if (t > 24.05) ASSERT_GE(d[k].picture, 100) << "slot " << k << " after the pause";
+  }
+  ExpectWholeSound(48000);
+}
+
+// The pictures end at 2 s, the sound at 10 s: the last picture holds until
+// the sound ends, with all of it.
+TEST_F(AvSync, TheLastPictureHoldsUntilTheSoundEnds) {
+  Formats(25, 29.97, 48000);
+  StartRecording();
+  std::thread sound = PacedSound(10.0);
+  for (int i = 0; i < 50; ++i) {
+    WaitForSound((i + 1) / 25.0);
+    Picture(i, i / 25.0, (i + 1) / 25.0);
+  }
+  OnVideoEndOfStream();
+  EndSound(sound);
+  EXPECT_NEAR(static_cast<double>(deliveries_.size()), 10 * 29.97, 1);
+  EXPECT_EQ(deliveries_.back().picture, 49);
+  ExpectWholeSound(48000);
+}
+
+// A conversion stopped while the last picture waits for sound that never
+// comes ends the wait; the sound there was is written.
+TEST_F(AvSync, AStopEndsAHoldThatWaitsForSound) {
+  Formats(25, 25, 48000);
+  StartRecording();
+  Audio(0.0, 0, 48000);
+  for (int i = 0; i < 5; ++i) Picture(i, i / 25.0, (i + 1) / 25.0);
+  std::atomic<bool> returned{false};
+  std::thread tail([&returned] {
+    OnVideoEndOfStream();
+    returned = true;
+  });
+  bool holding = false;
+  for (; !holding && !returned; Sleep(1)) {
+    CritSecLock lock(CaptureLock());
+    holding = ::Sync().Holding;
+  }
+  EXPECT_TRUE(holding) << "the last picture waits for the sound to go on";
+  {
+    CritSecLock lock(CaptureLock());
+    Frame().IsRecording = false;
+  }
+  tail.join();
+  EXPECT_EQ(deliveries_.size(), 25u) << "the second of sound there is, no more";
+}
+
 }  // namespace

@@ -232,6 +232,17 @@ TEST_F(Batchvc, RangeTitleAndH264ProfileAreHonoured) {
   ExpectThumbnail(out);
 }
 
+// Sound that goes on 30 s after the last picture: the picture holds until
+// the sound ends; the run does not give up on the source for delivering no
+// picture all that time.
+TEST_F(Batchvc, SoundOutlastingThePicturesBy30sConverts) {
+  Clip(FixtureKind::kH264AacMp4, 35.0, "talk.mp4", {.pictureSeconds = 5});
+  const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--output-folder", "out", "talk.mp4"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("no picture"), std::string::npos) << r.err;
+  ExpectPspFile(dir_.file("out/M4V20001.MP4"), "mpeg4", 35.0);
+}
+
 TEST_F(Batchvc, TwoPassesWriteOneFileOverTheRange) {
   Clip(FixtureKind::kH264AacMp4, 6.0, "clip.mp4");
   const BatchRun r = Run({"--profile", "PSP MPEG-4 320x240", "--passes", "2", "--start", "1", "--duration", "0:00:03",

@@ -126,6 +126,78 @@ TEST_F(EngineConversion, AClockJumpInACaptureNeitherStallsNorLengthensTheTitle) 
   ExpectFlashesWithBeeps(dir_.file("out/M4V20001.MP4"), 12, 12);
 }
 
+// Pictures that stop or pause while the sound goes on, and pictures slower
+// than one a second: the output is as long as the sound, every flash comes
+// with its beep, and nothing waits for real time.
+struct HeldCase {
+  const char* name;
+  double seconds;          // of sound (and of the source)
+  FixtureOptions options;  // flash set
+  size_t flashes, beeps;
+};
+
+class HeldPictures : public EngineConversion, public ::testing::WithParamInterface<HeldCase> {};
+
+TEST_P(HeldPictures, LastAsLongAsTheSoundWithEveryFlashOnItsBeep) {
+  const HeldCase& c = GetParam();
+  const std::string src = Clip(FixtureKind::kH264AacMp4, c.seconds, c.options);
+  ASSERT_TRUE(host_.OpenSource(src));
+  host_.MovePositionLow(0);
+  // A stall of more than 10 s would be a wait for real time.
+  const HostRun run = host_.Convert({}, 10);
+  EXPECT_TRUE(run.finished);
+  EXPECT_FALSE(run.stalled);
+  const std::string out = dir_.file("out/M4V20001.MP4");
+  ExpectPspOutput(ProbeMedia(out), c.seconds);
+  ExpectFlashesWithBeeps(out, c.flashes, c.beeps);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, HeldPictures,
+    ::testing::Values(HeldCase{"OnePictureWithSound", 5.0, {.flash = true, .pictureSeconds = 0.04}, 1, 5},
+                      HeldCase{"SoundOutlastsThePicturesBy30s", 35.0, {.flash = true, .pictureSeconds = 5}, 5, 35},
+                      HeldCase{"PicturesPause20sWhileTheSoundGoesOn", 30.0,
+                               {.flash = true, .pauseAt = 4, .pauseSeconds = 20}, 10, 30},
+                      HeldCase{"SlideShowOneASecond", 20.0, {.flash = true, .pictureTicks = 25}, 10, 10},
+                      HeldCase{"SlideShowOneIn2s", 20.0, {.flash = true, .pictureTicks = 50}, 5, 5},
+                      HeldCase{"SlideShowOneIn3s", 24.0, {.flash = true, .pictureTicks = 75}, 4, 4},
+                      HeldCase{"SlideShowOneIn5s", 30.0, {.flash = true, .pictureTicks = 125}, 3, 3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A DVD menu: one MPEG-2 still whose size the probe cannot tell, then a
+// minute of 5.1 sound. The still holds for the whole minute.
+TEST_F(EngineConversion, ADvdMenuStillHoldsForItsMinuteOfSound) {
+  const std::string out = Convert(Clip(FixtureKind::kDvdMenuVob, 60.0, {.pictureSeconds = 0.04}));
+  ExpectPspOutput(ProbeMedia(out), 60.0);
+}
+
+// A song with its cover picture: the cover holds for the whole song.
+TEST_F(EngineConversion, ASongWithACoverPictureHoldsTheCoverForTheSong) {
+  const std::string out = Convert(Clip(FixtureKind::kMp3Cover, 20.0, {.pictureSeconds = 0.04}));
+  const MediaProbe p = ProbeMedia(out, true);
+  ExpectPspOutput(p, 20.0);
+  ASSERT_FALSE(p.video.lumaMeans.empty());
+  EXPECT_GT(p.video.lumaMeans.back(), 30) << "the cover, not a black picture";
+}
+
+// A single picture and no sound: a short output of that picture.
+TEST_F(EngineConversion, APictureAloneGivesOneFrame) {
+  const MediaProbe p = ProbeMedia(Convert(Clip(FixtureKind::kNoAudio, 0.04)));
+  ASSERT_TRUE(p.hasVideo && p.hasAudio);
+  EXPECT_EQ(p.video.decodedFrames, 1);
+  EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 1 / kOutFps);
+}
+
+// A professional clip of three interlaced 4:2:2 1080 pictures (0.12 s)
+// with DTS sound.
+TEST_F(EngineConversion, AVeryShortProfessionalClipConverts) {
+  const MediaProbe p = ProbeMedia(Convert(Clip(FixtureKind::kShortMpeg2422, 0.12)));
+  ASSERT_TRUE(p.hasVideo && p.hasAudio);
+  EXPECT_EQ(p.video.decodeErrors, 0);
+  EXPECT_NEAR(p.video.durationSec, 0.12, 1 / kOutFps);
+  EXPECT_NEAR(p.audio.durationSec, p.video.durationSec, 1 / kOutFps);
+}
+
 // A phone's full-range picture: grey 128 and white 255 in full-range codes
 // become the studio-range 126 and 235 the device shows as the same grey and
 // white, instead of a harsher picture.

@@ -200,6 +200,7 @@ class DecoderFilter : public FilterBase {
       if (w <= 0 || h <= 0) return VFW_E_TYPE_NOT_ACCEPTED;
       rotation_ = StreamRotation(st);
       interlaced_ = IsInterlaced(st->codecpar);
+      cover_ = st->disposition & AV_DISPOSITION_ATTACHED_PIC;
       if (rotation_ % 2) std::swap(w, h);
       AVRational sar = av_guess_sample_aspect_ratio(nullptr, const_cast<AVStream*>(st), nullptr);
       if (rotation_ % 2) std::swap(sar.num, sar.den);
@@ -365,8 +366,12 @@ class DecoderFilter : public FilterBase {
   void DeliverVideo(const AVFrame* f) {
     const int w = f->width, h = f->height;
     if (f->pts == AV_NOPTS_VALUE) return;
-    REFERENCE_TIME start = av_rescale_q(f->pts, av_buffersink_get_time_base(sink_ctx_), kHns) - fileStart_ - SegmentStart();
-    REFERENCE_TIME stop = start + frameTime_;
+    const AVRational tb = av_buffersink_get_time_base(sink_ctx_);
+    REFERENCE_TIME start = cover_ ? 0 : av_rescale_q(f->pts, tb, kHns) - fileStart_ - SegmentStart();
+    // A picture lasts as long as its container says (slide shows, variable
+    // rates), else a frame time of the stream's rate. The filters keep the
+    // packet's duration in the stream's time base.
+    REFERENCE_TIME stop = start + (f->pkt_duration > 0 ? av_rescale_q(f->pkt_duration, timeBase_, kHns) : frameTime_);
     if (stop <= 0) return;  // before the segment start (after a seek)
     ComPtr<IMediaSample> s;
     auto* ms = new MediaSample(static_cast<std::size_t>(w) * h * 2);
@@ -472,6 +477,7 @@ class DecoderFilter : public FilterBase {
   LumColourMap colourMap_{};  // streaming thread: the map from mapColour_
   LumYuvColour mapColour_ = kLumStudioBt601;
   bool interlaced_ = false;
+  bool cover_ = false;  // a sound file's cover picture: one picture, shown from the start
   REFERENCE_TIME frameTime_ = 400000;
   int64_t lastPts_ = AV_NOPTS_VALUE;  // of the previous picture, in the stream's time base
   bool discontinuity_ = true;         // the next sample is the first since the stream started

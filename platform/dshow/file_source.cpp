@@ -130,8 +130,12 @@ class FileSource : public FilterBase {
       return;
     }
     started_ = true;
-    if (IsBareStream(fmt_.get())) {
-      SeekBareStreamToStart(fmt_.get());
+    // A bare stream cannot seek by time; a search by time stamps in a format
+    // without an index can land past the first pictures: the start itself
+    // is the first byte.
+    const bool fromTheStart = start <= 0 && (fmt_->iformat->flags & AVFMT_TS_DISCONT);
+    if (IsBareStream(fmt_.get()) || fromTheStart) {
+      SeekToFirstByte(fmt_.get());
       return;
     }
     int64_t ts = av_rescale(start, 1, 10);
@@ -165,9 +169,15 @@ class FileSource : public FilterBase {
         av_packet_unref(pkt);
         continue;
       }
+      if (pin->Queue().Ended()) {  // after its last packet
+        av_packet_unref(pkt);
+        continue;
+      }
+      const bool last = IsLastPacket(pin->Stream(), *pkt);
       PacketPtr copy(av_packet_alloc());
       av_packet_move_ref(copy.get(), pkt);
       pin->Queue().Push(std::move(copy), [&] { return abort_.load() || OtherQueueEmpty(pin); });
+      if (last) pin->Queue().End();
     }
     av_packet_free(&pkt);
     for (PinBase* p : pins_) static_cast<SourcePin*>(p)->Queue().End();
@@ -204,7 +214,8 @@ FilterBase* CreateFileSource(const std::wstring& path, HRESULT* phr) {
     *phr = VFW_E_INVALID_FILE_FORMAT;
     return nullptr;
   }
-  const StreamChoice chosen = ChooseStreams(fmt.get());
+  StreamChoice chosen = ChooseStreams(fmt.get());
+  if (chosen.video >= 0 && !LearnPictureSize(fmt.get(), chosen.video)) chosen.video = -1;
   if (chosen.video < 0 && chosen.audio < 0) {
     *phr = VFW_E_UNSUPPORTED_STREAM;
     return nullptr;

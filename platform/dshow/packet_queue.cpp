@@ -1,11 +1,12 @@
 #include "platform/dshow/packet_queue.h"
 
+#include <algorithm>
 #include <chrono>
 
 void PacketQueue::Push(PacketPtr p, const std::function<bool()>& goOn) {
   std::unique_lock<std::mutex> lock(m_);
   while (!aborted_ && q_.size() >= kSoftLimit) {
-    if (q_.size() >= kHardLimit) {
+    if (Full()) {
       cv_.wait_for(lock, std::chrono::milliseconds(20));
       continue;
     }
@@ -16,6 +17,7 @@ void PacketQueue::Push(PacketPtr p, const std::function<bool()>& goOn) {
     cv_.wait_for(lock, std::chrono::milliseconds(20));
   }
   if (aborted_) return;
+  bytes_ += static_cast<std::size_t>(std::max(p->size, 0));
   q_.push_back(std::move(p));
   cv_.notify_all();
 }
@@ -28,6 +30,7 @@ PacketQueue::Pop PacketQueue::Next(PacketPtr* out, int ms) {
   if (q_.empty()) return Pop::kEnd;
   *out = std::move(q_.front());
   q_.pop_front();
+  bytes_ -= std::min(bytes_, static_cast<std::size_t>(std::max((*out)->size, 0)));
   cv_.notify_all();
   return Pop::kPacket;
 }
@@ -47,6 +50,7 @@ void PacketQueue::Abort() {
 void PacketQueue::Reset() {
   std::lock_guard<std::mutex> lock(m_);
   q_.clear();
+  bytes_ = 0;
   ended_ = false;
   aborted_ = false;
 }

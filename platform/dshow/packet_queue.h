@@ -21,7 +21,11 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 class PacketQueue {
  public:
   static constexpr std::size_t kSoftLimit = 48;   // demuxer waits beyond this...
-  static constexpr std::size_t kHardLimit = 2000; // ...and always beyond this
+  static constexpr std::size_t kHardLimit = 2000; // ...and always beyond this,
+  // once the packets also fill this much: small packets (sound) may queue up
+  // to an hour, so that the demuxer reaches the end of a file whose pictures
+  // ended long before (and their stream's end goes out).
+  static constexpr std::size_t kHardBytes = 64u << 20;
 
   // Waits (in 20 ms steps) while the queue is full, unless goOn() says to
   // push anyway.
@@ -36,9 +40,12 @@ class PacketQueue {
   bool Ended();
 
  private:
-  std::mutex m_;  // guards q_, ended_, aborted_
+  bool Full() const { return q_.size() >= kHardLimit && bytes_ >= kHardBytes; }
+
+  std::mutex m_;  // guards q_, bytes_, ended_, aborted_
   std::condition_variable cv_;
   std::deque<PacketPtr> q_;
+  std::size_t bytes_ = 0;  // of the packets in q_
   bool ended_ = false;
   bool aborted_ = false;
 };

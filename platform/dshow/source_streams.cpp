@@ -19,6 +19,16 @@ bool PlayableAudio(const AVStream* st) {
   return st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && st->codecpar->ch_layout.nb_channels > 0 && Decodable(st);
 }
 
+int CoverPicture(const AVFormatContext* fmt) {
+  for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+    const AVStream* st = fmt->streams[i];
+    if ((st->disposition & AV_DISPOSITION_ATTACHED_PIC) && st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+        Decodable(st))
+      return static_cast<int>(i);
+  }
+  return -1;
+}
+
 // The program's largest picture, and its default sound or else its first.
 StreamChoice ChooseInProgram(const AVFormatContext* fmt, const AVProgram* p) {
   StreamChoice c;
@@ -49,7 +59,16 @@ StreamChoice ChooseStreams(AVFormatContext* fmt) {
   // Attached pictures (cover art) are not a video stream to play.
   if (c.video >= 0 && !PlayableVideo(fmt->streams[c.video])) c.video = -1;
   c.audio = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, c.video, nullptr, 0);
+  if (c.video < 0 && c.audio >= 0) c.video = CoverPicture(fmt);
   return c;
+}
+
+bool IsLastPacket(const AVStream* st, const AVPacket& pkt) {
+  if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) return true;
+  const int entries = avformat_index_get_entries_count(st);
+  if (entries <= 0 || entries != st->nb_frames || pkt.dts == AV_NOPTS_VALUE) return false;
+  const AVIndexEntry* last = avformat_index_get_entry(const_cast<AVStream*>(st), entries - 1);
+  return last && pkt.dts == last->timestamp;
 }
 
 namespace {
@@ -81,6 +100,53 @@ double OpeningByteRate(AVFormatContext* fmt) {
 }
 }  // namespace
 
+namespace {
+// How far into the file the first picture is looked for before the decoder
+// is asked for what it holds.
+constexpr int64_t kPictureSearchBytes = 64 << 20;
+
+struct CodecFree {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameFree {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+
+// Feeds the stream's packets from the current position to ctx until a
+// picture comes out (then true, in frame).
+bool DecodeFirstPicture(AVFormatContext* fmt, int video, AVCodecContext* ctx, AVFrame* frame) {
+  PacketPtr pkt = NewPacket();
+  if (!pkt) return false;
+  const int64_t begin = fmt->pb ? avio_tell(fmt->pb) : 0;
+  while (av_read_frame(fmt, pkt.get()) >= 0) {
+    if (pkt->stream_index == video) avcodec_send_packet(ctx, pkt.get());
+    av_packet_unref(pkt.get());
+    if (avcodec_receive_frame(ctx, frame) == 0) return true;
+    if (fmt->pb && avio_tell(fmt->pb) - begin > kPictureSearchBytes) break;
+  }
+  avcodec_send_packet(ctx, nullptr);
+  return avcodec_receive_frame(ctx, frame) == 0;
+}
+}  // namespace
+
+bool LearnPictureSize(AVFormatContext* fmt, int video) {
+  AVCodecParameters* par = fmt->streams[video]->codecpar;
+  if (par->width > 0 && par->height > 0) return true;
+  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+  std::unique_ptr<AVCodecContext, CodecFree> ctx(codec ? avcodec_alloc_context3(codec) : nullptr);
+  std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+  if (!ctx || !frame || avcodec_parameters_to_context(ctx.get(), par) < 0 || avcodec_open2(ctx.get(), codec, nullptr) < 0)
+    return false;
+  const bool found = DecodeFirstPicture(fmt, video, ctx.get(), frame.get());
+  av_seek_frame(fmt, -1, 0, AVSEEK_FLAG_BYTE);
+  if (!found || frame->width <= 0 || frame->height <= 0) return false;
+  par->width = frame->width;
+  par->height = frame->height;
+  par->format = frame->format;
+  if (frame->sample_aspect_ratio.num > 0) par->sample_aspect_ratio = frame->sample_aspect_ratio;
+  return true;
+}
+
 void CorrectJumpedDuration(AVFormatContext* fmt) {
   if (!(fmt->iformat->flags & AVFMT_TS_DISCONT) || fmt->duration <= 0 || !fmt->pb) return;
   const int64_t size = avio_size(fmt->pb);
@@ -111,9 +177,9 @@ void EstimateBareStreamDuration(AVFormatContext* fmt, int video) {
     pictures += pkt->stream_index == video;
     av_packet_unref(pkt.get());
   }
-  SeekBareStreamToStart(fmt);
+  SeekToFirstByte(fmt);
   if (r != AVERROR_EOF || pictures == 0) return;
   fmt->duration = av_rescale_q(pictures, av_inv_q(rate), AV_TIME_BASE_Q);
 }
 
-void SeekBareStreamToStart(AVFormatContext* fmt) { av_seek_frame(fmt, -1, 0, AVSEEK_FLAG_BYTE); }
+void SeekToFirstByte(AVFormatContext* fmt) { av_seek_frame(fmt, -1, 0, AVSEEK_FLAG_BYTE); }

@@ -63,6 +63,11 @@ class GrabberFilter : public FilterBase, public IVxVideoGrabber, public IVxGrabb
     callback_ = cb;
     return S_OK;
   }
+  HRESULT SetEndOfStreamCallback(VxEndOfStreamCallback cb) override {
+    std::lock_guard<std::mutex> lock(m_);
+    endCallback_ = cb;
+    return S_OK;
+  }
 
   HRESULT Accepts(const AM_MEDIA_TYPE& mt) {
     if (video_)
@@ -104,6 +109,12 @@ class GrabberFilter : public FilterBase, public IVxVideoGrabber, public IVxGrabb
   }
 
   HRESULT OnEndOfStream(PinBase*) override {
+    VxEndOfStreamCallback cb;
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      cb = endCallback_;
+    }
+    if (cb && State() != State_Stopped) cb();
     pins_[1]->DeliverEndOfStream();
     return S_OK;
   }
@@ -113,9 +124,10 @@ class GrabberFilter : public FilterBase, public IVxVideoGrabber, public IVxGrabb
 
  private:
   const bool video_;
-  std::mutex m_;  // guards accepted_ and callback_
+  std::mutex m_;  // guards accepted_, callback_ and endCallback_
   CMediaType accepted_;
   VxSampleCallback callback_ = nullptr;
+  VxEndOfStreamCallback endCallback_ = nullptr;
   std::atomic<LONG> count_{0};
 };
 

@@ -19,11 +19,16 @@ inline constexpr IID IID_IVxGrabber = {0x13B7DB0F, 0x2D1E, 0x4F6F, {0xB0, 0x6F, 
 using VxSampleCallback = int (*)(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, BOOL ignored,
                                  BOOL typeChanged);
 
+// Called once on the streaming thread when the stream ends, before the end
+// goes on downstream.
+using VxEndOfStreamCallback = void (*)();
+
 struct IVxVideoGrabber : IUnknown {
   // The media type of the current "In" connection (free with FreeMediaType);
   // VFW_E_NOT_CONNECTED when unconnected.
   virtual HRESULT GetConnectedMediaType(AM_MEDIA_TYPE* pmt) = 0;
   virtual HRESULT SetCallback(VxSampleCallback callback) = 0;
+  virtual HRESULT SetEndOfStreamCallback(VxEndOfStreamCallback callback) = 0;
 };
 
 struct IVxGrabber : IUnknown {
@@ -34,4 +39,5 @@ struct IVxGrabber : IUnknown {
   virtual HRESULT SetAcceptedMediaType(const AM_MEDIA_TYPE* pmt) = 0;
   virtual HRESULT GetConnectedMediaType(AM_MEDIA_TYPE* pmt) = 0;
   virtual HRESULT SetCallback(VxSampleCallback callback) = 0;
+  virtual HRESULT SetEndOfStreamCallback(VxEndOfStreamCallback callback) = 0;
 };

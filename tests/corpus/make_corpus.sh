@@ -2,8 +2,9 @@
 # Writes the bad-input corpus into DIR: damaged, truncated, odd and hostile
 # files made with the ffmpeg command line and by mangling good ones, and a
 # manifest (DIR/MANIFEST) with one line per file: its name, "ok" when a
-# player plays it (so it must convert), "fail" when it must be refused with
-# a message, and what it is.
+# player plays it (so it must convert), "short" for a file of a single
+# picture (it converts to a single frame), "fail" when it must be refused
+# with a message, and what it is.
 #   tests/corpus/make_corpus.sh DIR
 set -euo pipefail
 dir=${1:?usage: make_corpus.sh DIR}
@@ -112,6 +113,41 @@ audio_kind ch8.mkv pcm_s16le 7.1 48000 "8-channel sound"
 audio_kind khz8.mkv pcm_s16le stereo 8000 "8 kHz sound"
 audio_kind khz96.mkv pcm_s16le stereo 96000 "96 kHz sound"
 
+# Still pictures, slide shows and sound that outlasts the pictures: one
+# picture alone; one picture with 5 s of sound; a DVD menu (one MPEG-2 still,
+# then a minute of AC-3 5.1); a song with its cover picture; pictures at 0.5
+# and 0.2 a second; sound going
+# on 30 s after the pictures; pictures pausing 20 s while the sound goes on;
+# a 0.1 s 4:2:2 1080i clip with DTS sound.
+ff -f lavfi -i "$(pattern 320x240)" -frames:v 1 -c:v libx264 -pix_fmt yuv420p one_picture.mp4
+note one_picture.mp4 short "a single picture"
+ff -f lavfi -i "$(pattern 320x240)" -frames:v 1 -c:v libx264 -pix_fmt yuv420p picture.264
+ff -f lavfi -i "$(tone)" -t 5 -c:a aac five_seconds.m4a
+ff -i picture.264 -i five_seconds.m4a -c copy one_picture_sound.mp4
+note one_picture_sound.mp4 ok "a single picture with 5 s of sound"
+ff -f lavfi -i "$(pattern 720x576)" -frames:v 1 -c:v mpeg2video menu.m2v
+ff -f lavfi -i "$(tone)" -t 60 -af "aformat=channel_layouts=5.1" -c:a ac3 menu.ac3
+ff -v fatal -i menu.m2v -i menu.ac3 -c copy -f vob dvd_menu.vob  # the muxer complains of its buffer
+note dvd_menu.vob ok "DVD menu: one MPEG-2 still and a minute of AC-3 5.1"
+ff -f lavfi -i "$(pattern 300x300)" -frames:v 1 -c:v mjpeg cover.jpg
+ff -f lavfi -i "$(tone 44100)" -i cover.jpg -t 20 -map 0 -map 1 -c:a libmp3lame -c:v copy \
+   -disposition:v attached_pic song_cover.mp3
+note song_cover.mp3 ok "a song with its cover picture"
+ff -f lavfi -i "$(pattern 320x240 1/2)" -f lavfi -i "$(tone)" -t 12 -c:v libx264 -pix_fmt yuv420p -c:a aac slides_05.mp4
+note slides_05.mp4 ok "slide show, a picture every 2 s"
+ff -f lavfi -i "$(pattern 320x240 1/5)" -f lavfi -i "$(tone)" -t 20 -c:v libx264 -pix_fmt yuv420p -c:a aac slides_02.mp4
+note slides_02.mp4 ok "slide show, a picture every 5 s"
+ff -t 5 -f lavfi -i "$(pattern 320x240)" -t 35 -f lavfi -i "$(tone)" -c:v libx264 -pix_fmt yuv420p -c:a aac \
+   long_sound.mp4
+note long_sound.mp4 ok "sound going on 30 s after the pictures"
+ff -f lavfi -i "$(pattern 320x240)" -f lavfi -i "$(tone)" -t 30 \
+   -vf "trim=end_frame=150,setpts='if(gte(N,100),PTS+20/TB,PTS)'" -fps_mode vfr -c:v libx264 -pix_fmt yuv420p \
+   -c:a aac paused_pictures.mp4
+note paused_pictures.mp4 ok "variable rate: pictures pause 20 s while the sound goes on"
+ff -f lavfi -i "$(pattern 1920x1080)" -f lavfi -i "$(tone)" -t 0.1 -c:v mpeg2video -pix_fmt yuv422p \
+   -flags +ildct+ilme -c:a dca -strict -2 -ac 2 short_422.ts
+note short_422.ts ok "0.1 s MPEG-2 4:2:2 1080i with DTS sound"
+
 # Bare elementary streams: no container, no times.
 ff -f lavfi -i "$(pattern 320x240)" -t 3 -c:v libx264 -pix_fmt yuv420p bare.264
 note bare.264 ok "bare H.264 stream"
@@ -149,4 +185,4 @@ ff -f lavfi -i "$(pattern 640x360)" -f lavfi -i "$(tone)" -t 2 -c:v mpeg2video -
 cat part_a.ts part_b.ts > size_change.ts
 note size_change.ts ok "picture size changes from 320x240 to 640x360"
 
-rm -f base_moovend.mp4 base_faststart.mp4 base.mpg base.ts part_a.ts part_b.ts jump_a.ts jump_b.ts klv.bin
+rm -f base_moovend.mp4 base_faststart.mp4 base.mpg base.ts part_a.ts part_b.ts jump_a.ts jump_b.ts klv.bin picture.264 five_seconds.m4a menu.m2v menu.ac3 cover.jpg
