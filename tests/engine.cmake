@@ -1,6 +1,6 @@
 # The engine: re-timing driven by scripted samples, and whole conversions
 # of fixture clips through the headless host.
-corvane_test(test_av_sync SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_av_sync.cpp LIBS corvane_engine)
+corvane_test(test_av_sync SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_av_sync.cpp LIBS corvane_engine LABELS threads)
 # The engine tests' shared fixture (settings of their own, profiles, host).
 set(CORVANE_ENGINE_TEST ${CMAKE_CURRENT_SOURCE_DIR}/support/engine_test.cpp)
 corvane_test(test_engine_conversion SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_engine_conversion.cpp ${CORVANE_ENGINE_TEST}

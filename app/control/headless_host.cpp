@@ -85,14 +85,16 @@ HostRun HeadlessHost::Convert(const std::function<bool()>& stopRequested, int st
   HostRun run;
   StartRecordingButtonClick();
   if (!Frame().IsRecording) return run;
-  double lastRecorded = -1;
+  // Progress is a picture taken or a slot written (a held picture writes
+  // slots without new pictures; the first picture of a clip moves no time).
+  int lastTaken = -1;
   DWORD lastProgress = GetTickCount();
   while (Frame().IsRecording) {
     Step(20);
     if (!Frame().IsRecording) break;
-    const double recorded = RecordedSeconds();
-    if (recorded != lastRecorded) {
-      lastRecorded = recorded;
+    const int taken = Sync().FrameCounter;
+    if (taken != lastTaken) {
+      lastTaken = taken;
       lastProgress = GetTickCount();
     } else if (GetTickCount() - lastProgress > static_cast<DWORD>(stallSeconds) * 1000) {
       WriteLog("No picture for %d s; stopping the conversion", stallSeconds);
