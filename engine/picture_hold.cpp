@@ -74,7 +74,7 @@ HoldEnd HoldLoop(CritSecLock& lock, double until) {
     // sound of another time: only what came before the jump is this hold's.
     const bool jumped = SoundJumpedAfter(from);
     const double soundEnd = jumped ? std::min(HeldSoundEnd(), s.AudioJumpAt) : HeldSoundEnd();
-    const int written = WriteHeldSlots(HeldFrame(), until, soundEnd);
+    const int written = WriteHeldSlots(lock, HeldFrame(), until, soundEnd);
     if (RangeComplete() || s.ExpectedSampleTime + OutputFrameTime() > until + 1e-6) return HoldEnd::kReached;
     if (jumped) return HoldEnd::kSoundJumped;
     if (ended) return HoldEnd::kSoundEnded;

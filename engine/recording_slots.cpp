@@ -40,6 +40,10 @@ namespace {
 // A picture lasting longer than this (a slide show's) takes its sound as it
 // comes rather than borrowing seconds of it.
 constexpr double kLongPicture = 1.0;
+// A part's end waits this often for the sound its slots borrowed, this long
+// each time (without the capture lock), before it gives silence instead.
+constexpr int kOwedAudioPolls = 1000;
+constexpr DWORD kOwedAudioPollMs = 2;
 
 // A source of a picture a second or slower has intervals of a second and
 // more between its pictures: only a jump of several of its frame times is
@@ -267,11 +271,24 @@ void FillSlot(const std::uint8_t* frame) {
   ConsumeSlot(slot);
 }
 
+// The sound the written slots borrowed (its thread runs behind on a loaded
+// machine) is waited for and goes into the part they belong to; without it
+// a part would end short of sound and the next begin with sound from before.
+void SettleOwedAudio(CritSecLock& lock) {
+  SyncState& s = Sync();
+  if (!Engine().AudioSourcePresent || s.audio_borrow <= 0) return;
+  for (int i = 0; i < kOwedAudioPolls && s.audio_buffer_i < s.audio_borrow && !s.AudioEnded && Frame().IsRecording; ++i)
+    lock.SleepUnlocked(kOwedAudioPollMs);
+  FlushOwedAudio();
+  s.audio_buffer_start_time = s.ExpectedSampleTime;
+}
+
 // Step 10.6: a part that reached the split size is closed and the next
 // one opened, with the clock all but stopped meanwhile.
-void ChangePartIfFull() {
+void ChangePartIfFull(CritSecLock& lock) {
   const int limit = AppSettings().volume > 0 ? AppSettings().volume : 2048;
   if (!NextPartDue(limit)) return;
+  SettleOwedAudio(lock);
   CMyClock* clock = EngineClock();
   if (clock) clock->Rate = 0.0005f;
   OpenNextPart();
@@ -336,7 +353,7 @@ void FlushOwedAudio() {
 }
 
 
-int WriteHeldSlots(const std::uint8_t* frame, double until, double soundEnd) {
+int WriteHeldSlots(CritSecLock& lock, const std::uint8_t* frame, double until, double soundEnd) {
   SyncState& s = Sync();
   const double frameTime = 1 / Fps();
   int written = 0;
@@ -346,7 +363,7 @@ int WriteHeldSlots(const std::uint8_t* frame, double until, double soundEnd) {
     PostProgress();
     ++written;
   }
-  if (written) ChangePartIfFull();
+  if (written) ChangePartIfFull(lock);
   return written;
 }
 
@@ -382,7 +399,7 @@ void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, IMediaSampl
     written = true;
   }
   // 6.-8.
-  if (written) ChangePartIfFull();
+  if (written) ChangePartIfFull(lock);
   PaceClock(timing.entryClock);
   WaitForLaggingAudio(lock);
 }

@@ -24,7 +24,7 @@ bool RangeComplete();
 // Writes frame into the slots that end by until and whose sound has come
 // (it ends at soundEnd), within the range, as the picture's own slots are
 // written; returns how many.
-int WriteHeldSlots(const std::uint8_t* frame, double until, double soundEnd);
+int WriteHeldSlots(CritSecLock& lock, const std::uint8_t* frame, double until, double soundEnd);
 
 // At the end of a conversion, with the capture lock held: the audio the
 // written slots still owe (it arrived after their pictures, or has not
