@@ -48,13 +48,6 @@ std::vector<CorpusFile> ReadManifest(const std::string& path) {
   return files;
 }
 
-int ThreadCount() {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind("Threads:", 0) == 0) return std::atoi(line.c_str() + 8);
-  return -1;
-}
 
 // The names of the process's threads, for a message.
 std::string ThreadNames() {
@@ -68,16 +61,6 @@ std::string ThreadNames() {
   return names;
 }
 
-// Threads of a closed source that outlived their waits end on their own;
-// a loaded machine may take a while to run them to their end.
-int ThreadsLeftAfterClose(HeadlessHost& host, int baseline) {
-  int count = ThreadCount();
-  for (int i = 0; i < 100 && count > baseline; ++i) {
-    host.Pump(100);
-    count = ThreadCount();
-  }
-  return count;
-}
 
 // A file that takes this long has hung the engine: the test ends at once.
 const char* g_current = "";
@@ -98,7 +81,7 @@ TEST_F(HostileInputs, EveryCorpusFileConvertsOrIsRefusedAndTheEngineGoesOn) {
   ASSERT_GE(corpus.size(), 20u);
   HeadlessHost& host = host_;
   host.Pump(100);
-  int baseline = ThreadCount();
+  int baseline = ProcessThreadCount();
   std::signal(SIGALRM, Watchdog);
 
   for (const CorpusFile& file : corpus) {
@@ -131,8 +114,8 @@ TEST_F(HostileInputs, EveryCorpusFileConvertsOrIsRefusedAndTheEngineGoesOn) {
     CloseDVDVolume();
     host.Pump(300);
     // A sanitizer starts a thread of its own with the first thread it sees.
-    if (&file == &corpus.front()) baseline = std::max(baseline, std::min(ThreadCount(), baseline + 1));
-    EXPECT_LE(ThreadsLeftAfterClose(host, baseline), baseline) << "threads left behind: " << ThreadNames();
+    if (&file == &corpus.front()) baseline = std::max(baseline, std::min(ThreadsAfterHelpersEnd(baseline), baseline + 1));
+    EXPECT_LE(ThreadsAfterHelpersEnd(baseline), baseline) << "threads left behind: " << ThreadNames();
   }
 }
 }  // namespace

@@ -1,6 +1,8 @@
 #include "tests/support/engine_test.h"
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "app/control/profile_choice.h"
 #include "app/core/frame_state.h"
@@ -53,4 +55,21 @@ std::string EngineTest::OpenFromStart(const std::string& path, const std::string
   host_.MovePositionLow(0);
   Frame().SetOutputPath(output);
   return output;
+}
+
+int ProcessThreadCount() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("Threads:", 0) == 0) return std::atoi(line.c_str() + 8);
+  return -1;
+}
+
+int EngineTest::ThreadsAfterHelpersEnd(int atMost) {
+  int count = ProcessThreadCount();
+  for (int i = 0; i < 100 && count > atMost; ++i) {
+    host_.Pump(100);
+    count = ProcessThreadCount();
+  }
+  return count;
 }

@@ -14,6 +14,9 @@
 #include "tests/fixtures/fixtures.h"
 #include "tests/support/test_support.h"
 
+// The number of threads the process has now.
+int ProcessThreadCount();
+
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -25,6 +28,11 @@ class EngineTest : public ::testing::Test {
   // Opens path from its start and names the output (opening names the
   // default one); returns the output's path.
   std::string OpenFromStart(const std::string& path, const std::string& output);
+  // The process's thread count once the one-shot helper threads of the
+  // graph (they end on their own after their callers gave up waiting) have
+  // had up to ten seconds to end, pumping the host meanwhile: the count when
+  // it is at most atMost, else the count then.
+  int ThreadsAfterHelpersEnd(int atMost);
 
   TempDir dir_;
   ScriptedMessageBox box_;
