@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "encode/audio_blocks.h"
 #include "encode/encoder_params.h"
 #include "encode/encoder_threads.h"

@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "app/window/finished_recording.h"
 #include "app/window/lumivault_form.h"
 

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "encode/encoder_params.h"
 #include "encode/encoder_state.h"
 #include "encode/recording_encoder.h"

@@ -10,9 +10,9 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
-#include "app/core/message_dlg.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
+#include "core/message_dlg.h"
 #include "encode/av_handles.h"
 #include "encode/output_errors.h"
 #include "encode/pass_stats.h"

@@ -1,7 +1,7 @@
 #include "encode/output_errors.h"
 
-#include "app/core/diag_log.h"
-#include "app/core/message_dlg.h"
+#include "core/diag_log.h"
+#include "core/message_dlg.h"
 #include "platform/core/paths.h"
 #include "settings/translate.h"
 

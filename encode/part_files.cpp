@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <numeric>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 namespace {
 // The first pass splits where the second pass's part is estimated at this

@@ -11,7 +11,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/core/child_process.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
-#include "app/core/message_dlg.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
+#include "core/message_dlg.h"
 #include "encode/encoder_params.h"
 #include "encode/encoder_state.h"
 #include "encode/encoder_threads.h"

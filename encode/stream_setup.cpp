@@ -7,7 +7,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 namespace {
 bool WantsGlobalHeader(const std::string& muxer) {

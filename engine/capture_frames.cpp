@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/lumimg/lumimg.h"
 
 // Every plane, chroma included, uses its picture's luma width as its row

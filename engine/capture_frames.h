@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "platform/core/shared_value.h"
 #include "platform/dshow/dshow.h"
 

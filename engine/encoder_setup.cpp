@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <strings.h>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "encode/container_choice.h"
 #include "encode/encoder_params.h"
 #include "encode/stream_setup.h"

@@ -1,6 +1,6 @@
 #include "engine/engine_state.h"
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 GraphHandles& Graph() {
   static GraphHandles handles;

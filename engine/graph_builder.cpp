@@ -5,9 +5,9 @@
 #include <memory>
 #include <thread>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
-#include "app/core/message_dlg.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
+#include "core/message_dlg.h"
 #include "engine/audio_sync.h"
 #include "engine/capture_frames.h"
 #include "engine/engine_state.h"

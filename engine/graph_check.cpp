@@ -2,8 +2,8 @@
 // one repair the video side gets.
 #include <string>
 
-#include "app/core/diag_log.h"
-#include "app/core/message_dlg.h"
+#include "core/diag_log.h"
+#include "core/message_dlg.h"
 #include "engine/engine_state.h"
 #include "engine/engine_view.h"
 #include "engine/graph_builder.h"

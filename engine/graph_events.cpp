@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "engine/engine_state.h"
 #include "engine/engine_view.h"
 #include "engine/playback.h"

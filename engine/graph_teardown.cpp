@@ -1,6 +1,6 @@
 // Closing the source: playback stops and the graph is released.
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "engine/engine_state.h"
 #include "engine/engine_view.h"
 #include "engine/graph_builder.h"

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "platform/core/messages.h"
 
 namespace {

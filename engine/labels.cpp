@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "engine/engine_state.h"
 #include "engine/engine_view.h"
 #include "engine/playback.h"

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "encode/encoder_params.h"
 #include "encode/recording_encoder.h"
 #include "engine/audio_sync.h"

@@ -3,7 +3,7 @@
 // height of the (stretched) source aspect, centred, and moved up so the
 // crop window's bottom edge stays inside the panel. The window places the
 // video this way, and the engine the paused picture.
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 
 struct VideoPlacement {
   int top = 0;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "engine/capture_frames.h"
 #include "engine/engine_state.h"
 #include "engine/media_types.h"

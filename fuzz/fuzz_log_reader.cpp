@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "app/logreader/log_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -17,7 +17,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "encode/pass_stats.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "transfer/title_patch.h"
 #include "transfer/utf16_text.h"
 

@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "platform/core/paths.h"
 #include "profiles/wm_codec_info.h"
 

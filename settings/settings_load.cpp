@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "platform/core/paths.h"
 #include "platform/registry/registry.h"
 #include "settings/device_file_name.h"

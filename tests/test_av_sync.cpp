@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "encode/encoder_params.h"
 #include "encode/recording_encoder.h"
 #include "engine/audio_sync.h"

@@ -10,7 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "app/window/crash_report.h"
 
 namespace {

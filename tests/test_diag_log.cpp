@@ -1,4 +1,4 @@
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 #include <gtest/gtest.h>
 

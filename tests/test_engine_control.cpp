@@ -6,7 +6,7 @@
 
 #include "app/control/headless_host.h"
 #include "app/control/profile_choice.h"
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "encode/encoder_params.h"
 #include "encode/encoder_threads.h"
 #include "engine/capture_frames.h"

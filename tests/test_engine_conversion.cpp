@@ -10,7 +10,7 @@
 
 #include "app/control/headless_host.h"
 #include "app/control/profile_choice.h"
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "encode/recording_encoder.h"
 #include "engine/capture_frames.h"
 #include "engine/engine_state.h"

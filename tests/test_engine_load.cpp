@@ -9,7 +9,7 @@
 
 #include "app/control/headless_host.h"
 #include "app/control/profile_choice.h"
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "profiles/profile.h"
 #include "settings/settings.h"
 #include "tests/fixtures/fixtures.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "settings/translate.h"
 #include "tests/support/test_support.h"
 

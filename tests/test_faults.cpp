@@ -12,7 +12,7 @@
 #include "app/control/headless_host.h"
 #include "app/control/profile_choice.h"
 #include "app/control/recording_control.h"
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "platform/registry/registry.h"
 #include "profiles/profile.h"
 #include "settings/settings.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "app/control/headless_host.h"
 #include "app/control/profile_choice.h"
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "engine/graph_builder.h"
 #include "profiles/profile.h"
 #include "settings/settings.h"

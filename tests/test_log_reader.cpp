@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "app/logreader/log_reader.h"
 #include "tests/support/test_support.h"
 

@@ -18,7 +18,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "app/window/ask_default_output_folder.h"
 #include "app/window/finished_recording.h"
 #include "app/window/lumivault_form.h"

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/message_dlg.h"
+#include "core/message_dlg.h"
 #include "tests/support/test_support.h"
 
 TEST(Messages, PostedFromOtherThreadsAreDispatchedInOrderOnTheOwner) {

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <memory>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "app/window/brightness_levels.h"
 #include "app/window/output_setting_dlg.h"
 #include "platform/registry/registry.h"

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "encode/encoder_params.h"
 #include "encode/mp4_writer.h"
 #include "tests/support/media_probe.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "profiles/wm_codec_info.h"
 #include "tests/support/test_support.h"
 

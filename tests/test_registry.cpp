@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/registry/machine_keys.h"
 #include "platform/registry/reg_text.h"
 #include "tests/support/test_support.h"

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "platform/registry/registry.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "encode/encoder_params.h"
 #include "tests/synth/synthetic_recording.h"
 #include "tests/support/test_support.h"

@@ -22,8 +22,8 @@
 #include <memory>
 #include <string>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "settings/settings.h"
 #include "tests/support/qt_test_app.h"
 #include "tests/support/test_support.h"

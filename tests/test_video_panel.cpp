@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "app/window/screen_image.h"
 #include "app/window/video_panel.h"
 #include "app/window/yuy2_image.h"

@@ -36,7 +36,7 @@
 #include <unistd.h>
 
 #include "app/control/recording_control.h"
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "app/window/finished_recording.h"
 #include "app/window/lumivault_form.h"
 #include "app/window/output_setting_dlg.h"

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 namespace {
 namespace fs = std::filesystem;

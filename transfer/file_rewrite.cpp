@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 namespace {
 std::string FolderOf(const std::string& path) {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "transfer/bmp_writer.h"
 
 constexpr int kThumbnailWidth = 160;

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "transfer/file_rewrite.h"
 #include "transfer/utf16_text.h"
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 namespace {
 std::string Trimmed(std::string text) {

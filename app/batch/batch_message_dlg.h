@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/batch/batch_report.h"
-#include "app/core/message_dlg.h"
+#include "core/message_dlg.h"
 
 class BatchMessageDlg : public MessageDlgHandler {
  public:

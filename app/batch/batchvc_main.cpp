@@ -11,7 +11,7 @@
 #include "app/batch/profile_commands.h"
 #include "app/batch/stop_signal.h"
 #include "app/batch/title_commands.h"
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/com/com.h"
 #include "platform/core/fpu.h"
 

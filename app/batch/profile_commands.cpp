@@ -5,7 +5,7 @@
 
 #include "app/batch/batch_converter.h"
 #include "app/control/profile_choice.h"
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "platform/core/paths.h"
 #include "settings/settings_store.h"
 

@@ -23,7 +23,7 @@
 #include "app/batchwindow/batch_file_table.h"
 #include "app/batchwindow/batch_worker.h"
 #include "app/batchwindow/source_length.h"
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "app/window/lumivault_form.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/shell_open.h"

@@ -19,7 +19,7 @@
 #include <memory>
 
 #include "app/batchwindow/batch_form.h"
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "app/window/crash_report.h"
 #include "app/window/quit_signals.h"
 #include "app/window/theme.h"

@@ -2,8 +2,8 @@
 
 #include "app/control/range_bar.h"
 #include "app/control/recording_control.h"
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "encode/recording_encoder.h"
 #include "engine/engine_state.h"
 #include "engine/graph_builder.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "encode/encoder_params.h"
 #include "engine/capture_frames.h"
 #include "engine/recording.h"

@@ -1,6 +1,6 @@
 #include "app/control/range_bar.h"
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "engine/engine_state.h"
 #include "engine/engine_view.h"
 #include "engine/playback.h"

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
-#include "app/core/message_dlg.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
+#include "core/message_dlg.h"
 #include "encode/recording_encoder.h"
 #include "engine/capture_frames.h"
 #include "engine/engine_state.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "encode/encoder_params.h"
 #include "encode/recording_encoder.h"
 #include "platform/core/paths.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 LogReadCounts DecodeLogText(const std::string& log, std::string* out) {
   LogReadCounts counts;

@@ -6,7 +6,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/save_file_dialog.h"
 #include "settings/settings.h"

@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 void ShowExceptionBox(const QString& text) {
   QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok,

@@ -15,7 +15,7 @@
 
 #include <memory>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "app/window/corvane_application.h"
 #include "app/window/crash_report.h"
 #include "app/window/lumivault_form.h"

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/core/paths.h"
 #include "platform/core/threads.h"
 

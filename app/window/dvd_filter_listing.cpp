@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/dshow/system_objects.h"
 
 namespace {

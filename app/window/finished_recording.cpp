@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/shell_open.h"
 #include "engine/recording.h"

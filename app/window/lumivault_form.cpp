@@ -17,8 +17,8 @@
 #include <QStyle>
 #include <QTimer>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "app/window/qt_message_dlg.h"
 #include "app/window/range_bar.h"
 #include "app/window/screen_image.h"

@@ -23,9 +23,9 @@
 #include <cstdlib>
 
 #include "app/control/recording_control.h"
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
-#include "app/core/message_dlg.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
+#include "core/message_dlg.h"
 #include "app/window/ask_default_output_folder.h"
 #include "app/window/dvd_filter_listing.h"
 #include "app/window/finished_recording.h"

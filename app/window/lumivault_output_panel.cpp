@@ -7,9 +7,9 @@
 #include <QLineEdit>
 
 #include "app/control/profile_choice.h"
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
-#include "app/core/message_dlg.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
+#include "core/message_dlg.h"
 #include "app/window/lumivault_form.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/save_file_dialog.h"

@@ -14,8 +14,8 @@
 #include <QStatusBar>
 
 #include "app/control/recording_control.h"
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "app/window/finished_recording.h"
 #include "app/window/ask_default_output_folder.h"
 #include "app/window/elided_path.h"

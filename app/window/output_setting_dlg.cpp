@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "app/window/brightness_levels.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/save_file_dialog.h"

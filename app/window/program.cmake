@@ -4,7 +4,7 @@
 if(CORVANE_GUI)
   corvane_library(corvane_window ${CMAKE_CURRENT_LIST_DIR}
     DEPS corvane_appcontrol corvane_transfer_ui corvane_sysinfo corvane_profiles corvane_encode corvane_settings
-         corvane_dshow corvane_com corvane_appcore corvane_platform_core Qt6::Widgets)
+         corvane_dshow corvane_com corvane_core corvane_platform_core Qt6::Widgets)
 
   # The thumbnail button's default picture beside the program.
   add_dependencies(corvane_window corvane_default_thumbnail)

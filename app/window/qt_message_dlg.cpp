@@ -9,7 +9,7 @@
 #include <deque>
 #include <mutex>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 const char* MessageKindCaption(MsgKind kind) {
   switch (kind) {

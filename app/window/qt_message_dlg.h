@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/core/message_dlg.h"
+#include "core/message_dlg.h"
 
 // Any thread may ask (the encoder asks before it overwrites the next part
 // file from the capture thread): the box is always shown on the

@@ -5,7 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 namespace {
 // The signal handler's end of the pair and the count of signals taken; a

@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "profiles/profile.h"
 
 TSaveProfileForm::TSaveProfileForm(QWidget* parent) : QDialog(parent) {

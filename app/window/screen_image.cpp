@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <cmath>
 
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 
 TScreenImage::TScreenImage(QWidget* parent) : QWidget(parent) {
   setObjectName("ScreenImage");

@@ -4,7 +4,7 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 bool ShellOpen(const std::string& target) {
   QString text = QString::fromStdString(target);

@@ -1,7 +1,7 @@
 #pragma once
 // The horizontal stretch that makes a source fill the output's 4:3 frame;
 // the video's place in the panel is the engine's (video_placement.h).
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "engine/video_placement.h"
 
 // The stretch of the source aspect for an output width: the cropped source

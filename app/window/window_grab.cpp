@@ -9,8 +9,8 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
 #include "app/window/ask_default_output_folder.h"
 #include "app/window/finished_recording.h"
 #include "app/window/lumivault_form.h"

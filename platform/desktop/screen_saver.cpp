@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 namespace {
 constexpr const char* kCall =

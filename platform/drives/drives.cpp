@@ -13,7 +13,7 @@
 #include <sstream>
 #include <utility>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/core/paths.h"
 
 namespace {

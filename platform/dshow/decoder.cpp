@@ -6,7 +6,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/dshow/media_filters.h"
 #include "platform/dshow/packet_queue.h"
 #include "platform/lumimg/lumimg.h"

@@ -9,7 +9,7 @@
 #include <thread>
 #include <algorithm>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/dshow/media_filters.h"
 #include "platform/dshow/packet_queue.h"
 #include "platform/dshow/source_streams.h"

@@ -6,7 +6,7 @@
 #include <deque>
 #include <mutex>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/core/messages.h"
 #include "platform/dshow/media_filters.h"
 

@@ -7,7 +7,7 @@ extern "C" {
 #include <cstring>
 #include <mutex>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/dshow/media_filters.h"
 
 namespace {

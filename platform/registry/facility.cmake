@@ -1,1 +1,1 @@
-corvane_library(corvane_registry ${CMAKE_CURRENT_LIST_DIR} DEPS corvane_appcore corvane_platform_core)
+corvane_library(corvane_registry ${CMAKE_CURRENT_LIST_DIR} DEPS corvane_core corvane_platform_core)

@@ -15,7 +15,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/registry/machine_keys.h"
 #include "platform/registry/reg_text.h"
 

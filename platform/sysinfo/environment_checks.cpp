@@ -4,9 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
-#include "app/core/message_dlg.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
+#include "core/message_dlg.h"
 #include "platform/core/paths.h"
 #include "platform/registry/registry.h"
 #include "settings/translate.h"

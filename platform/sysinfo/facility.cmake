@@ -3,4 +3,4 @@
 # environment checks built on them. The checks pass their user messages
 # through the language table, hence corvane_settings.
 corvane_library(corvane_sysinfo ${CMAKE_CURRENT_LIST_DIR}
-  DEPS corvane_settings corvane_registry corvane_appcore corvane_platform_core PkgConfig::FFMPEG)
+  DEPS corvane_settings corvane_registry corvane_core corvane_platform_core PkgConfig::FFMPEG)

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 #include "platform/sysinfo/sysinfo.h"
 
 extern char** environ;

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "app/control/profile_choice.h"
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 #include "settings/settings.h"
 
 // FFmpeg's frame-threaded decoders and encoders hand data between their own

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 class FreshUser {
  public:

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/message_dlg.h"
+#include "core/message_dlg.h"
 
 // A fresh folder for one test, removed with everything in it at the end.
 class TempDir {

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/core/message_dlg.h"
+#include "core/message_dlg.h"
 
 namespace {
 constexpr int kProgressSteps = 1000;

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 namespace {
 // Changes closer together than this are one change.

@@ -22,7 +22,7 @@
 #include <set>
 #include <vector>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 namespace {
 struct ShellItem {

@@ -27,9 +27,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/core/diag_log.h"
-#include "app/core/frame_state.h"
-#include "app/core/message_dlg.h"
+#include "core/diag_log.h"
+#include "core/frame_state.h"
+#include "core/message_dlg.h"
 #include "platform/core/paths.h"
 #include "settings/settings.h"
 #include "transfer/title_patch.h"

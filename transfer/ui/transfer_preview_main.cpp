@@ -15,8 +15,8 @@
 
 #include <cstdio>
 
-#include "app/core/frame_state.h"
-#include "app/core/message_dlg.h"
+#include "core/frame_state.h"
+#include "core/message_dlg.h"
 #include "settings/settings.h"
 #include "transfer/ui/shell_list_view.h"
 #include "transfer/ui/transfer_form.h"

@@ -1,8 +1,8 @@
-#include "app/core/message_dlg.h"
+#include "core/message_dlg.h"
 
 #include <atomic>
 
-#include "app/core/diag_log.h"
+#include "core/diag_log.h"
 
 namespace {
 std::atomic<MessageDlgHandler*> g_handler{nullptr};

@@ -1,4 +1,4 @@
-#include "app/core/frame_state.h"
+#include "core/frame_state.h"
 
 std::string FrameState::GetOutputPath() const {
   std::lock_guard<std::mutex> lock(outputPathMutex_);
