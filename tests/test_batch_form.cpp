@@ -26,6 +26,7 @@
 #include "tests/support/fresh_user.h"
 #include "tests/support/media_probe.h"
 #include "tests/support/qt_drop.h"
+#include "tests/support/qt_psp_output.h"
 #include "tests/support/test_support.h"
 
 // Qt and GLib are not built for ThreadSanitizer: what happens inside their
@@ -39,7 +40,6 @@ extern "C" const char* __tsan_default_suppressions() {
 namespace {
 // A batch that has not ended by then has hung.
 constexpr int kBatchLimitMs = 300000;
-constexpr double kOutFps = 30000.0 / 1001;
 using Col = BatchFileTable::Column;
 }  // namespace
 
@@ -111,8 +111,8 @@ class BatchFormTest : public QObject {
     QVERIFY2(form->SummaryLabel->text().startsWith("Converted 2 of 3 file(s) in "), qPrintable(form->SummaryLabel->text()));
     QVERIFY(form->OpenOutputFolderBtn->isVisible());
     QVERIFY(form->ConvertAllBtn->isEnabled());
-    ExpectPspOutput(S(out) + "/M4V20001.MP4", 2.0);
-    ExpectPspOutput(S(out) + "/M4V20002.MP4", 3.0);
+    ExpectQtPspOutput(S(out) + "/M4V20001.MP4", 2.0, "mpeg4");
+    ExpectQtPspOutput(S(out) + "/M4V20002.MP4", 3.0, "mpeg4");
     QVERIFY(!std::filesystem::exists(S(out) + "/M4V20003.MP4"));
     for (const char* thm : {"/M4V20001.THM", "/M4V20002.THM"}) QVERIFY(ReadFileBytes(S(out) + thm).size() > 1000);
     // The numbers and the folder are the settings the main window and
@@ -150,7 +150,7 @@ class BatchFormTest : public QObject {
     QVERIFY(WaitForTheEnd());
     QCOMPARE(Cell(1, Col::kState), QString("Converted"));
     QVERIFY2(form->SummaryLabel->text().startsWith("Converted 1 of 1 file(s)"), qPrintable(form->SummaryLabel->text()));
-    ExpectPspOutput(S(out) + "/M4V20002.MP4", 2.0);
+    ExpectQtPspOutput(S(out) + "/M4V20002.MP4", 2.0, "mpeg4");
   }
 
  private:
@@ -213,20 +213,6 @@ class BatchFormTest : public QObject {
 
   bool WaitForTheEnd() {
     return QTest::qWaitFor([&] { return !form->Running() && form->ConvertAllBtn->isEnabled(); }, kBatchLimitMs);
-  }
-
-  static void ExpectPspOutput(const std::string& path, double seconds) {
-    const MediaProbe p = ProbeMedia(path);
-    QVERIFY2(p.opened, path.c_str());
-    QCOMPARE(p.majorBrand, std::string("MSNV"));
-    QVERIFY(p.hasVideo && p.hasAudio);
-    QCOMPARE(p.video.codec, std::string("mpeg4"));
-    QCOMPARE(p.video.width, 320);
-    QCOMPARE(p.video.height, 240);
-    QCOMPARE(p.video.decodeErrors, 0);
-    QCOMPARE(p.audio.sampleRate, 48000);
-    QVERIFY2(std::abs(p.video.durationSec - seconds) <= 1 / kOutFps + 1e-6,
-             qPrintable(QString("%1 s instead of %2 s").arg(p.video.durationSec).arg(seconds)));
   }
 
   std::filesystem::path programs;

@@ -52,6 +52,7 @@
 #include "tests/support/fresh_user.h"
 #include "tests/support/media_probe.h"
 #include "tests/support/qt_drop.h"
+#include "tests/support/qt_psp_output.h"
 #include "tests/support/test_support.h"
 
 // Qt and GLib are not built for ThreadSanitizer: the allocations and copies
@@ -322,7 +323,7 @@ class WindowConversionTest : public QObject {
     QCOMPARE(AppSettings().fileNumber, 20002);
     QCOMPARE(std::string(ReadSettingText("OutputConfig\\file_number", "")), std::string("20002"));
     QCOMPARE(Frame().GetOutputPath(), outDir + "/" + prefix.toStdString() + "20002.MP4");
-    ExpectPspOutput(outDir + "/" + prefix.toStdString() + "20001.MP4", 10.0);
+    ExpectQtPspOutput(outDir + "/" + prefix.toStdString() + "20001.MP4", 10.0);
     QVERIFY(box->texts.empty());
   }
 
@@ -339,7 +340,7 @@ class WindowConversionTest : public QObject {
       QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == round && !form->FinishedRecording->isVisible(); },
                         120000));
       const std::string out = outDir + "/M4V2000" + std::to_string(round) + ".MP4";
-      ExpectPspOutput(out, 10.0);
+      ExpectQtPspOutput(out, 10.0);
       const MediaProbe p = ProbeMedia(out, true);
       QVERIFY(!p.video.frameCodes.empty());
       QCOMPARE(p.video.frameCodes.front(), 0);
@@ -358,7 +359,7 @@ class WindowConversionTest : public QObject {
     QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == 1; }, 120000));
     QVERIFY(box->texts.empty());
     QCOMPARE(ReadFileBytes(outDir + "/M4V20001.MP4"), std::string("written by another program"));
-    ExpectPspOutput(outDir + "/M4V20002.MP4", 6.0);
+    ExpectQtPspOutput(outDir + "/M4V20002.MP4", 6.0);
     QCOMPARE(ReadSettingInt("OutputConfig\\file_number", 0), 20003);
     QCOMPARE(Frame().GetOutputPath(), outDir + "/M4V20003.MP4");
   }
@@ -439,7 +440,7 @@ class WindowConversionTest : public QObject {
     QVERIFY(sawSecondPass);
     QCOMPARE(Frame().CurrentPass, 1);
     QCOMPARE(box->texts.size(), size_t{1});  // pass 2 ends by itself at the range end
-    ExpectPspOutput(outDir + "/M4V20001.MP4", std::min<double>(end, firstPass));
+    ExpectQtPspOutput(outDir + "/M4V20001.MP4", std::min<double>(end, firstPass));
   }
 
   void ClosingWhileRecordingAsksAndNoKeepsTheWindowOpen() {
@@ -488,7 +489,7 @@ class WindowConversionTest : public QObject {
     QVERIFY(visibleWhileNoticeUp);
     QCOMPARE(notice->shown, 1);
     QCOMPARE(Frame().PlaybackState.load(), 3);  // the close procedure ran: the graph is gone
-    ExpectPspOutput(outDir + "/M4V20001.MP4", 6.0);
+    ExpectQtPspOutput(outDir + "/M4V20001.MP4", 6.0);
   }
 
   // The encoder asks from the capture thread, holding the capture lock,
@@ -579,7 +580,7 @@ class WindowConversionTest : public QObject {
     form->StartRecordingButton->click();
     QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == 2; }, 120000));
     QCOMPARE(box->texts.size(), size_t{3});
-    ExpectPspOutput(outDir + "/M4V20002.MP4", 6.0);
+    ExpectQtPspOutput(outDir + "/M4V20002.MP4", 6.0);
   }
 
   // The window in real use, step by step as a user goes.
@@ -645,7 +646,7 @@ class WindowConversionTest : public QObject {
     }
     QVERIFY(LoopUntil([&] { return !Frame().IsRecording && notice->shown == 1; }, 240000));
     QVERIFY(box->texts.empty());
-    ExpectPspOutput(outDir + "/M4V20001.MP4", 120.0);
+    ExpectQtPspOutput(outDir + "/M4V20001.MP4", 120.0);
     QVERIFY(form->OutputFolderEdit->isEnabled() && form->ProfileCombo->isEnabled() && form->MoreOptionsBtn->isEnabled());
     QVERIFY(form->menu_SetOutputPath->isEnabled() && form->OutputSettingDlg->OKBtn->isEnabled());
     QTest::keyClicks(form->OutputFolderEdit, "next");
@@ -861,19 +862,6 @@ class WindowConversionTest : public QObject {
   // Waits until the conversion has got seconds into the source.
   bool WaitForProgress(double seconds) {
     return LoopUntil([&] { return Frame().IsRecording && Recorded() >= seconds; }, 60000);
-  }
-
-  static void ExpectPspOutput(const std::string& path, double seconds) {
-    const MediaProbe p = ProbeMedia(path);
-    QVERIFY(p.opened);
-    QCOMPARE(p.majorBrand, std::string("MSNV"));
-    QVERIFY(p.hasVideo && p.hasAudio);
-    QCOMPARE(p.video.width, 320);
-    QCOMPARE(p.video.height, 240);
-    QCOMPARE(p.video.decodeErrors, 0);
-    QCOMPARE(p.audio.sampleRate, 48000);
-    QVERIFY2(std::abs(p.video.durationSec - seconds) <= 1 / kOutFps + 1e-6,
-             qPrintable(QString("%1 s instead of %2 s").arg(p.video.durationSec).arg(seconds)));
   }
 
   QTemporaryDir clips{(qEnvironmentVariableIsEmpty("CORVANE_TEST_TMP") ? QDir::tempPath()

@@ -15,7 +15,7 @@ extern "C" const char* __tsan_default_suppressions() {
   return "race:libavcodec.so*\nrace:libavutil.so*\nrace:libswresample.so*\nrace:libavfilter.so*\nrace:libSDL2*\n"
          "race:libx264.so*\nrace:libx265.so*\n";
 }
-extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
+extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\nleak:libx265\n"; }
 
 void EngineTest::SetUp() {
   setenv("HOME", dir_.file("home").c_str(), 1);
