@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 extern "C" {
@@ -12,9 +13,7 @@ extern "C" {
 
 #include "core/diag_log.h"
 #include "core/frame_state.h"
-#include "core/message_dlg.h"
 #include "encode/av_handles.h"
-#include "encode/output_errors.h"
 #include "encode/pass_stats.h"
 #include "encode/stream_setup.h"
 
@@ -164,14 +163,17 @@ int OpenAudio(const EncoderParams& p) {
   return W().audioFrame && W().audioPacket && W().fifo ? 0 : -1;
 }
 
+// Says why the output could not be opened, to a caller that asked; -1.
+int Fail(OutputFailure* out, OutputFailure failure) {
+  if (out) *out = std::move(failure);
+  return -1;
+}
+
 // An encoder this machine's library lacks (AMR-NB, say) or refuses the
-// profile's settings: the user is told which, not left with a silent failure.
-void ReportCodecUnavailable() {
+// profile's settings: the failure names both, so the user learns which.
+OutputFailure CodecUnavailable(const std::string& path) {
   const ContainerChoice& c = W().choice;
-  std::string text = "The profile's codecs (" + std::string(avcodec_get_name(c.video)) + " video, " +
-                     avcodec_get_name(c.audio) +
-                     " audio) cannot be used on this machine with these settings.\n\nPlease choose another profile.";
-  ShowMessageDlg(text, MsgKind::Error, mbOK);
+  return {OutputError::CodecUnavailable, path, 0, avcodec_get_name(c.video), avcodec_get_name(c.audio)};
 }
 
 void SetMetadata(const EncoderParams& p) {
@@ -181,13 +183,10 @@ void SetMetadata(const EncoderParams& p) {
   av_dict_set(md, "comment", "N/A", 0);
 }
 
-int OpenByteStream(const std::string& path) {
+int OpenByteStream(const std::string& path, OutputFailure* failure) {
   if (!W().writesFile) return 0;
   int ret = avio_open(&W().oc->pb, path.c_str(), AVIO_FLAG_WRITE);
-  if (ret < 0) {
-    ReportCannotCreateOutput(path, AVUNERROR(ret));
-    return -1;
-  }
+  if (ret < 0) return Fail(failure, {OutputError::CannotCreate, path, AVUNERROR(ret)});
   return 0;
 }
 
@@ -263,7 +262,7 @@ CriticalSection& MuxLock() {
 bool Mp4IsOpen() { return W().open.load(); }
 bool Mp4WriteFailed() { return W().failed.load(); }
 
-int Mp4Open(const std::string& path, const PassPlan& pass) {
+int Mp4Open(const std::string& path, const PassPlan& pass, OutputFailure* failure) {
   // The library's own chatter goes nowhere; its errors reach our log through
   // the results we check.
   av_log_set_level(AV_LOG_ERROR);
@@ -275,23 +274,20 @@ int Mp4Open(const std::string& path, const PassPlan& pass) {
       W().choice.muxer.empty() ? nullptr : av_guess_format(W().choice.muxer.c_str(), nullptr, nullptr);
   if (!fmt) {
     WriteLog("Could not find suitable output format");
-    ShowSystemMessageBox("Could not find suitable output format", "Error");
-    return -1;
+    return Fail(failure, {OutputError::NoContainer, path});
   }
   AVFormatContext* raw = nullptr;
-  if (avformat_alloc_output_context2(&raw, fmt, nullptr, path.substr(0, 1023).c_str()) < 0 || !raw) {
-    ShowSystemMessageBox("Memory error", "Error");
-    return -1;
-  }
+  if (avformat_alloc_output_context2(&raw, fmt, nullptr, path.substr(0, 1023).c_str()) < 0 || !raw)
+    return Fail(failure, {OutputError::OutOfMemory, path});
   W().oc.reset(raw);
   W().writesFile = !(fmt->flags & AVFMT_NOFILE);
   SetMetadata(p);
   if (OpenVideo(p, pass) < 0 || OpenAudio(p) < 0) {
+    OutputFailure why = CodecUnavailable(path);
     ReleaseAll();
-    ReportCodecUnavailable();
-    return -1;
+    return Fail(failure, std::move(why));
   }
-  if (OpenByteStream(path) < 0) {
+  if (OpenByteStream(path, failure) < 0) {
     ReleaseAll();
     return -1;
   }
@@ -299,8 +295,7 @@ int Mp4Open(const std::string& path, const PassPlan& pass) {
   if (ret < 0) {
     WriteLog("Error: could not write the header of '%s': %s", path.c_str(), AvErrorText(ret).c_str());
     ReleaseAll();
-    ReportCannotCreateOutput(path, AVUNERROR(ret));
-    return -1;
+    return Fail(failure, {OutputError::CannotCreate, path, AVUNERROR(ret)});
   }
   W().open.store(true);
   return 0;

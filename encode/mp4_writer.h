@@ -5,13 +5,15 @@
 #include <cstdint>
 #include <string>
 
+#include "encode/output_failure.h"
 #include "encode/pass_stats.h"
 #include "platform/core/threads.h"
 
 // Opens the output at path with the current encoder parameters and output
-// format, its video encoder in the pass the plan says; 0, or -1 after the
-// failure was logged and the user told.
-int Mp4Open(const std::string& path, const PassPlan& pass = {});
+// format, its video encoder in the pass the plan says; 0, or -1 with
+// *failure (when given) saying why. The writer logs the cause but tells the
+// user nothing: its caller does.
+int Mp4Open(const std::string& path, const PassPlan& pass = {}, OutputFailure* failure = nullptr);
 
 // Encodes one YUY2 frame of the output size (video thread or inline).
 void Mp4WriteVideo(const std::uint8_t* frame);

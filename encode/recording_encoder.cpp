@@ -8,17 +8,17 @@
 #include "core/message_dlg.h"
 #include "encode/encoder_params.h"
 #include "encode/encoder_state.h"
+#include "encode/encoder_texts.h"
 #include "encode/encoder_threads.h"
 #include "encode/mp4_writer.h"
+#include "encode/output_messages.h"
 #include "encode/part_files.h"
-#include "encode/output_errors.h"
 #include "encode/temp_output.h"
 #include "platform/core/paths.h"
-#include "settings/translate.h"
 
 namespace {
-bool AskOverwrite(const std::string& path, const char* question) {
-  return ShowMessageDlg(path + " " + translate(question), MsgKind::Confirmation, mbYes | mbNo) == mrYes;
+bool AskOverwrite(const std::string& path, const std::string& question) {
+  return ShowMessageDlg(path + " " + question, MsgKind::Confirmation, mbYes | mbNo) == mrYes;
 }
 
 void ResetCounters() {
@@ -40,10 +40,14 @@ void ClearPending() {
 int OpenCodecLibraryOutput(const std::string& path) {
   EncoderState& e = Enc();
   if (!e.file.Open(path)) {
-    ReportCannotCreateOutput(path, errno);
+    TellOutputFailure({OutputError::CannotCreate, path, errno});
     return -1;
   }
-  if (Mp4Open(e.file.TempPath(), CurrentPassPlan()) < 0) {
+  // Told while the temporary file is still there: it is what exists at the
+  // path the writer could not open.
+  OutputFailure failure;
+  if (Mp4Open(e.file.TempPath(), CurrentPassPlan(), &failure) < 0) {
+    TellOutputFailure(failure);
     e.file.Discard();
     return -1;
   }
@@ -115,10 +119,10 @@ int OpenOutput(bool first) {
   }
   // The second pass writes over the first pass's own file without asking.
   const bool secondPass = f.PassCount == 2 && f.CurrentPass == 2;
-  if (PathExists(path) && !secondPass && !AskOverwrite(path, "already exists. Overwrite?")) return -1;
+  if (PathExists(path) && !secondPass && !AskOverwrite(path, EncTexts().overwrite)) return -1;
   // A folder of the output's name can never be replaced by it.
   if (FolderExists(path)) {
-    ReportCannotCreateOutput(path, EISDIR);
+    TellOutputFailure({OutputError::CannotCreate, path, EISDIR});
     return -1;
   }
   e.AudioEnabled = !(f.PassCount == 2 && f.CurrentPass == 1);
@@ -137,7 +141,7 @@ int OpenNextPart() {
     EndWriter();
     next = StartNextPart();
   }
-  if (Frame().CurrentPass != 2 && PathExists(next) && !AskOverwrite(next, "already exits. Overwrite?"))
+  if (Frame().CurrentPass != 2 && PathExists(next) && !AskOverwrite(next, EncTexts().overwritePart))
     return -1;
   Frame().SetOutputPath(next);
   WriteLog("Next part: %s", next.c_str());

@@ -7,6 +7,7 @@
 #include "core/frame_state.h"
 #include "encode/container_choice.h"
 #include "encode/encoder_params.h"
+#include "encode/encoder_texts.h"
 #include "encode/stream_setup.h"
 #include "engine/capture_frames.h"
 #include "engine/engine_state.h"
@@ -15,6 +16,7 @@
 #include "profiles/profile.h"
 #include "profiles/wm_audio_format.h"
 #include "settings/settings.h"
+#include "settings/translate.h"
 
 namespace {
 // Step 1: the profile's range. A start of 0 keeps the start point the user
@@ -73,6 +75,15 @@ void TakeAudioFormat(const CProfile& p, EncoderParams& e, int sourceChannels) {
   e.outChannels = channels >= 1 ? std::min(channels, 2) : sourceChannels;
 }
 
+// The recording encoder's texts in the user's language: its English texts are
+// what the language table translates from.
+EncoderTexts TranslatedEncoderTexts() {
+  EncoderTexts t;
+  for (std::string* text : {&t.overwrite, &t.overwritePart, &t.outputBusy, &t.outputFolderUnusable})
+    *text = translate(*text);
+  return t;
+}
+
 int DeviceCode(const std::string& device, int current) {
   if (strcasecmp(device.c_str(), "PSP") == 0) return 0;
   if (strcasecmp(device.c_str(), "iPod") == 0) return 1;
@@ -81,6 +92,7 @@ int DeviceCode(const std::string& device, int current) {
 }  // namespace
 
 void LoadEncoderParameters() {
+  EncTexts() = TranslatedEncoderTexts();
   const CProfile* profile = Frame().CurrentProfile;
   if (!profile) return;
   const CProfile& p = *profile;

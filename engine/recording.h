@@ -23,7 +23,8 @@ std::string EndedEarlyText();
 int HandleGraphEvents();
 int OnGraphEvent(long code, long param1, long param2);
 
-// Takes the target size, rates and crop from the selected profile.
+// Takes the target size, rates and crop from the selected profile, and hands
+// the recording encoder its parameters and its texts in the user's language.
 void LoadEncoderParameters();
 // The default output name for the open source ("M4V%05d.MP4" or
 // "MAQ%05d.MP4" with the file number, in the output folder).

@@ -1,0 +1,6 @@
+#include "encode/encoder_texts.h"
+
+EncoderTexts& EncTexts() {
+  static EncoderTexts texts;
+  return texts;
+}
