@@ -172,8 +172,10 @@ int Fail(OutputFailure* out, OutputFailure failure) {
 // An encoder this machine's library lacks (AMR-NB, say) or refuses the
 // profile's settings: the failure names both, so the user learns which.
 OutputFailure CodecUnavailable(const std::string& path) {
-  const ContainerChoice& c = W().choice;
-  return {OutputError::CodecUnavailable, path, 0, avcodec_get_name(c.video), avcodec_get_name(c.audio)};
+  OutputFailure f = Failure(OutputError::CodecUnavailable, path);
+  f.videoCodec = avcodec_get_name(W().choice.video);
+  f.audioCodec = avcodec_get_name(W().choice.audio);
+  return f;
 }
 
 void SetMetadata(const EncoderParams& p) {
@@ -186,7 +188,7 @@ void SetMetadata(const EncoderParams& p) {
 int OpenByteStream(const std::string& path, OutputFailure* failure) {
   if (!W().writesFile) return 0;
   int ret = avio_open(&W().oc->pb, path.c_str(), AVIO_FLAG_WRITE);
-  if (ret < 0) return Fail(failure, {OutputError::CannotCreate, path, AVUNERROR(ret)});
+  if (ret < 0) return Fail(failure, Failure(OutputError::CannotCreate, path, AVUNERROR(ret)));
   return 0;
 }
 
@@ -274,11 +276,11 @@ int Mp4Open(const std::string& path, const PassPlan& pass, OutputFailure* failur
       W().choice.muxer.empty() ? nullptr : av_guess_format(W().choice.muxer.c_str(), nullptr, nullptr);
   if (!fmt) {
     WriteLog("Could not find suitable output format");
-    return Fail(failure, {OutputError::NoContainer, path});
+    return Fail(failure, Failure(OutputError::NoContainer, path));
   }
   AVFormatContext* raw = nullptr;
   if (avformat_alloc_output_context2(&raw, fmt, nullptr, path.substr(0, 1023).c_str()) < 0 || !raw)
-    return Fail(failure, {OutputError::OutOfMemory, path});
+    return Fail(failure, Failure(OutputError::OutOfMemory, path));
   W().oc.reset(raw);
   W().writesFile = !(fmt->flags & AVFMT_NOFILE);
   SetMetadata(p);
@@ -295,7 +297,7 @@ int Mp4Open(const std::string& path, const PassPlan& pass, OutputFailure* failur
   if (ret < 0) {
     WriteLog("Error: could not write the header of '%s': %s", path.c_str(), AvErrorText(ret).c_str());
     ReleaseAll();
-    return Fail(failure, {OutputError::CannotCreate, path, AVUNERROR(ret)});
+    return Fail(failure, Failure(OutputError::CannotCreate, path, AVUNERROR(ret)));
   }
   W().open.store(true);
   return 0;

@@ -17,3 +17,12 @@ struct OutputFailure {
   int systemError = 0;                 // CannotCreate: the system's error number
   std::string videoCodec, audioCodec;  // CodecUnavailable: the encoders asked for
 };
+
+// A failure that carries only its path, or also the system's error number.
+inline OutputFailure Failure(OutputError error, const std::string& path, int systemError = 0) {
+  OutputFailure f;
+  f.error = error;
+  f.path = path;
+  f.systemError = systemError;
+  return f;
+}

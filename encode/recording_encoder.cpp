@@ -40,7 +40,7 @@ void ClearPending() {
 int OpenCodecLibraryOutput(const std::string& path) {
   EncoderState& e = Enc();
   if (!e.file.Open(path)) {
-    TellOutputFailure({OutputError::CannotCreate, path, errno});
+    TellOutputFailure(Failure(OutputError::CannotCreate, path, errno));
     return -1;
   }
   // Told while the temporary file is still there: it is what exists at the
@@ -122,7 +122,7 @@ int OpenOutput(bool first) {
   if (PathExists(path) && !secondPass && !AskOverwrite(path, EncTexts().overwrite)) return -1;
   // A folder of the output's name can never be replaced by it.
   if (FolderExists(path)) {
-    TellOutputFailure({OutputError::CannotCreate, path, EISDIR});
+    TellOutputFailure(Failure(OutputError::CannotCreate, path, EISDIR));
     return -1;
   }
   e.AudioEnabled = !(f.PassCount == 2 && f.CurrentPass == 1);

@@ -16,6 +16,7 @@
 #include "engine/recording.h"
 #include "profiles/profile.h"
 #include "settings/settings.h"
+#include "settings/translate.h"
 #include "tests/fixtures/fixtures.h"
 #include "tests/support/media_probe.h"
 #include "tests/support/engine_test.h"
@@ -158,6 +159,20 @@ TEST_F(EngineControl, VolumeIsSilentWhileConvertingAndFullAfterwards) {
               }).finished);
   EXPECT_EQ(during, -10000);
   EXPECT_EQ(Volume(), 0);
+}
+
+// The recording encoder asks in the language table's words: the conversion
+// start hands it its texts translated.
+TEST_F(EngineControl, TheEncodersQuestionFollowsTheLanguageTable) {
+  WriteFileBytes(dir_.file("lang.txt"), "@already exists. Overwrite?\nist schon da. Ersetzen?\n");
+  LoadLanguageTable(dir_.file("lang.txt"));
+  const std::string out = OpenFromStart(Clip(FixtureKind::kH264AacMp4, 1.0), dir_.file("out/mine.mp4"));
+  WriteFileBytes(out, "keep me");
+  EXPECT_FALSE(host_.Convert().finished);
+  LoadLanguageTable(dir_.file("absent.txt"));
+  ASSERT_EQ(box_.texts.size(), 1u);
+  EXPECT_EQ(box_.texts[0], out + " \nist schon da. Ersetzen?") << "a table's text begins on a line of its own";
+  EXPECT_EQ(ReadFileBytes(out), "keep me");
 }
 }  // namespace
 
