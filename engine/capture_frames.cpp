@@ -146,15 +146,29 @@ void ApplyAudioMediaType(const AM_MEDIA_TYPE* mt, bool fromSample) {
   WriteLog("Audio Input sample freq = %d,  %d channels\n", a.AudioRate, a.AudioChannels);
 }
 
+namespace {
+// Bytes of a decoded row: the bitmap's, at least the picture's.
+int SampleRowBytes() {
+  const VideoFormatState& v = CaptureFrames().video;
+  return std::max(v.RowBytes, std::abs(v.SourceWidth) * 2);
+}
+
+// The sample holds the whole picture the type announced.
+bool HoldsWholePicture(const std::uint8_t* sample, long sampleBytes) {
+  const VideoFormatState& v = CaptureFrames().video;
+  const int w = std::abs(v.SourceWidth), h = std::abs(v.SourceHeight);
+  if (!sample || w < 2 || h < 1) return false;
+  return sampleBytes >= static_cast<long long>(SampleRowBytes()) * (h - 1) + w * 2;
+}
+}  // namespace
+
 bool ConvertToPlanes(const std::uint8_t* sample, long sampleBytes) {
   CaptureFrameState& c = CaptureFrames();
   const int w = std::abs(c.video.SourceWidth), h = std::abs(c.video.SourceHeight);
-  const int rowBytes = std::max(c.video.RowBytes, w * 2);
-  if (!sample || w < 2 || h < 1) return false;
+  if (!HoldsWholePicture(sample, sampleBytes)) return false;
   if (static_cast<long long>(w) * h > c.buffers.pixelCapacity) return false;
-  if (sampleBytes < static_cast<long long>(rowBytes) * (h - 1) + w * 2) return false;
   FrameBuffers& b = c.buffers;
-  LumSplitPackedToPlanes(sample, rowBytes, b.srcY.data(), w, b.srcU.data(), w, b.srcV.data(), w, w, h);
+  LumSplitPackedToPlanes(sample, SampleRowBytes(), b.srcY.data(), w, b.srcU.data(), w, b.srcV.data(), w, w, h);
   c.PlanesValid = true;
   return true;
 }
@@ -194,15 +208,18 @@ void PaintSideBars(FrameBuffers& b, int W, int H, int left, int width) {
   }
 }
 
-// Crops, scales, filters and packs the source planes into the output buffer.
-bool ScalePlanes() {
+// Crops and scales the sample straight into the target planes (one pass over
+// the large picture, which is never split), filters them and packs them into
+// the output buffer.
+bool ScalePlanes(const std::uint8_t* sample, long sampleBytes) {
   CaptureFrameState& c = CaptureFrames();
   const ScaleSettings& s = c.scale;
   const int w = std::abs(c.video.SourceWidth), h = std::abs(c.video.SourceHeight);
   const int W = s.TargetWidth, H = s.TargetHeight;
   FrameBuffers& b = c.buffers;
   // The output may be larger than the source: the buffers hold both.
-  if (!c.PlanesValid || W < 2 || H < 1 || !b.Reserve(static_cast<long long>(W) * H)) return false;
+  if (!HoldsWholePicture(sample, sampleBytes) || W < 2 || H < 1 || !b.Reserve(static_cast<long long>(W) * H))
+    return false;
   const CropFractions& cr = s.Crop;
   const int cx = RoundEven(w * cr.left), cy = static_cast<int>(std::lround(h * cr.top));
   const int cw = std::max(RoundEven((cr.right - cr.left) * w), 2);
@@ -210,13 +227,8 @@ bool ScalePlanes() {
   const bool boxed = s.PictureWidth > 0 && s.PictureLeft + s.PictureWidth <= W;
   const int left = boxed ? s.PictureLeft : 0, PW = boxed ? s.PictureWidth : W;
   if (boxed) PaintSideBars(b, W, H, left, PW);
-  LumCropScalePlane(b.srcY.data(), w, h, w, cx, cy, cw, ch, b.dstY.data() + left, W, PW, H, double(PW) / cw,
-                    double(H) / ch, 2);
-  const double hf = (PW / 2.0) / (cw / 2.0) * 0.5, vf = double(H) / ch;
-  LumCropScalePlane(b.srcU.data(), w / 2, h, w, cx / 2, cy, cw / 2, ch, b.dstU.data() + left / 2, W, PW / 2, H, hf,
-                    vf, 2);
-  LumCropScalePlane(b.srcV.data(), w / 2, h, w, cx / 2, cy, cw / 2, ch, b.dstV.data() + left / 2, W, PW / 2, H, hf,
-                    vf, 2);
+  LumCropScalePacked422(sample, w, h, SampleRowBytes(), cx, cy, cw, ch, b.dstY.data() + left, b.dstU.data() + left / 2,
+                        b.dstV.data() + left / 2, W, PW, H, 2);
   if (s.FilterSwitch) {
     LumFilterPlaneDenoise(static_cast<int>(std::lround(s.FilterStrength * 128)), b.dstY.data(), W, W, H, 7);
     LumFilterPlaneSharpen(s.FilterSwitch, b.dstY.data(), W, W, H, 0);
@@ -255,7 +267,7 @@ const std::uint8_t* FallbackFrame() {
 }
 }  // namespace
 
-const std::uint8_t* ScaleFrame(const std::uint8_t* sample) {
+const std::uint8_t* ScaleFrame(const std::uint8_t* sample, long sampleBytes) {
   CaptureFrameState& c = CaptureFrames();
   const long long pixels = static_cast<long long>(c.scale.TargetWidth) * c.scale.TargetHeight;
   if (!ResizeNeeded() && !BrightnessActive()) return c.OutputFrame = sample;
@@ -263,7 +275,7 @@ const std::uint8_t* ScaleFrame(const std::uint8_t* sample) {
     // The sample belongs to the graph: the brightness works on a copy.
     if (!sample || !c.buffers.Reserve(pixels)) return c.OutputFrame = FallbackFrame();
     std::copy(sample, sample + pixels * 2, c.buffers.output.begin());
-  } else if (!ScalePlanes()) {
+  } else if (!ScalePlanes(sample, sampleBytes)) {
     return c.OutputFrame = FallbackFrame();
   }
   if (BrightnessActive()) ApplyBrightness(c.buffers.output.data(), pixels);

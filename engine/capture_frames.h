@@ -107,12 +107,12 @@ bool ConvertToPlanes(const std::uint8_t* sample, long sampleBytes);
 // the target (the source changed its size during the conversion).
 bool ResizeNeeded();
 
-// Produces the output frame for the current sample: the sample itself when
-// no resizing is needed, else the cropped, scaled, filtered and packed
-// picture in the output buffer, with the brightness applied. When this
-// picture cannot be used (a short sample) the last output frame is repeated,
-// or a black one given. Returns the output frame pointer.
-const std::uint8_t* ScaleFrame(const std::uint8_t* sample);
+// Produces the output frame for the current sample (sampleBytes long): the
+// sample itself when no resizing is needed, else the cropped, scaled,
+// filtered and packed picture in the output buffer, with the brightness
+// applied. When this picture cannot be used (a short sample) the last output
+// frame is repeated, or a black one given. Returns the output frame pointer.
+const std::uint8_t* ScaleFrame(const std::uint8_t* sample, long sampleBytes);
 
 // The frame-thinning rule for the preview while converting.
 bool KeepPreviewFrame();

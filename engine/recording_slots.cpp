@@ -393,7 +393,7 @@ void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, IMediaSampl
     if (DebugLevel() >= 20)
       WriteLog("Write this frame: t1:%.4f - t2:%.4f;  Expected sample time:%.8f", timing.t1, timing.t2e,
                s.ExpectedSampleTime);
-    const std::uint8_t* frame = ScaleFrame(data);
+    const std::uint8_t* frame = ScaleFrame(data, sample->GetActualDataLength());
     KeepHeldPicture(sample, frame);
     if (WritePicture(lock, frame, timing.t2e) == HoldEnd::kStopped) return;
     written = true;

@@ -65,11 +65,11 @@ void CheckLostFrames(double& t1, bool recording) {
   if (3 * aft > g) t1 = s.PrevVideoStart + aft;
 }
 
-// Step 9: the source planes feed the scaler, the paused picture and the
-// thumbnails; while converting without resizing only every fourth picture
-// is split, for the preview.
+// Step 9: the source planes feed the paused picture and the thumbnails;
+// while converting only every fourth picture is split, for the preview (the
+// scaler reads the sample itself).
 void PreparePlanes(const std::uint8_t* data, long bytes, bool recording) {
-  if (ResizeNeeded() || !recording || KeepPreviewFrame()) ConvertToPlanes(data, bytes);
+  if (!recording || KeepPreviewFrame()) ConvertToPlanes(data, bytes);
 }
 
 int CallbackResult(bool recording) {

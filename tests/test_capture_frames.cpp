@@ -140,7 +140,7 @@ TEST(CaptureFrames, WithoutResizeTheSampleIsHandedOnUncopied) {
   CaptureFrames().scale.TargetWidth = 320;
   CaptureFrames().scale.TargetHeight = 240;
   auto pic = Picture(320, 240, 0, 10);
-  EXPECT_EQ(ScaleFrame(pic.data()), pic.data());
+  EXPECT_EQ(ScaleFrame(pic.data(), static_cast<long>(pic.size())), pic.data());
   EXPECT_FALSE(ConvertToPlanes(pic.data(), static_cast<long>(pic.size()) - 1)) << "short sample refused";
   EXPECT_TRUE(ConvertToPlanes(pic.data(), static_cast<long>(pic.size())));
 }
@@ -157,14 +157,14 @@ TEST(CaptureFrames, FullPictureAndCentreCropScaleToTheTarget) {
   s.NeedResize = true;
   s.TargetWidth = 480;
   s.TargetHeight = 272;
-  const std::uint8_t* out = ScaleFrame(pic.data());
+  const std::uint8_t* out = ScaleFrame(pic.data(), static_cast<long>(pic.size()));
   ASSERT_EQ(out, CaptureFrames().buffers.output.data());
   EXPECT_GT(LumaAt(out, 480, 10, 136), 200);   // left band, scaled by 2/3
   EXPECT_LT(LumaAt(out, 480, 100, 136), 40);
   EXPECT_GT(LumaAt(out, 480, 246, 136), 200);  // band at 360-380 -> 240-253
 
   s.Crop = CropFractions{0.1, 0.1, 0.9, 0.9};
-  out = ScaleFrame(pic.data());
+  out = ScaleFrame(pic.data(), static_cast<long>(pic.size()));
   // Crop x = 72, width 576: the left band is gone, the centre band sits at
   // (360 - 72) x 480 / 576 = 240.
   EXPECT_LT(LumaAt(out, 480, 2, 136), 40);
@@ -182,7 +182,7 @@ TEST(CaptureFrames, TargetLargerThanSourceAndFilterStayInsideTheBuffers) {
   s.TargetHeight = 720;
   s.FilterSwitch = 4;
   s.FilterStrength = 0.5;
-  const std::uint8_t* out = ScaleFrame(pic.data());
+  const std::uint8_t* out = ScaleFrame(pic.data(), static_cast<long>(pic.size()));
   ASSERT_NE(out, nullptr);
   EXPECT_GT(LumaAt(out, 1280, 480, 400), 200);  // column band 100-140 -> 400-560
   EXPECT_GT(LumaAt(out, 1280, 50, 165), 200);   // row band 50-60 -> 150-180

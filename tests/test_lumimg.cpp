@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cmath>
 #include <numeric>
 #include <vector>
@@ -45,6 +47,35 @@ TEST(LumImg, CropScaleFillsDestinationFromTheCropWindowOnly) {
   Bytes out(16 * 16, 0);
   LumCropScalePlane(src.data(), w, h, w, 60, 30, 100, 100, out.data(), 16, 16, 16, 1, 1, 2);
   EXPECT_NEAR(out[0], 200, 2);
+}
+
+// The packed picture scaled in one pass gives what its planes give scaled one
+// by one: same crop window, same chroma, rows of the caller's stride.
+TEST(LumImg, PackedCropScaleMatchesThePlanesScaledOneByOne) {
+  const int w = 96, h = 54, rowBytes = w * 2 + 8;  // rows padded past the picture
+  Bytes packed(static_cast<size_t>(rowBytes) * h, 0);
+  for (int r = 0; r < h; ++r)
+    for (int i = 0; i < w * 2; ++i) packed[r * rowBytes + i] = static_cast<std::uint8_t>((r * 7 + i * 13 + (i % 4) * 40) & 0xFF);
+  Bytes y(w * h), u(w * h), v(w * h);
+  LumSplitPackedToPlanes(packed.data(), rowBytes, y.data(), w, u.data(), w, v.data(), w, w, h);
+  struct Case {
+    int cx, cy, cw, ch, W, H;
+  };
+  for (const Case k : {Case{0, 0, w, h, 40, 24}, Case{10, 6, 60, 40, 36, 30}, Case{20, 2, 40, 50, 40, 50},
+                       Case{8, 4, 32, 20, 64, 44}}) {
+    const int stride = k.W + 6;
+    Bytes py(stride * k.H, 0), pu(stride * k.H, 0), pv(stride * k.H, 0);
+    LumCropScalePacked422(packed.data(), w, h, rowBytes, k.cx, k.cy, k.cw, k.ch, py.data(), pu.data(), pv.data(), stride,
+                          k.W, k.H, 2);
+    Bytes ey(stride * k.H, 0), eu(stride * k.H, 0), ev(stride * k.H, 0);
+    LumCropScalePlane(y.data(), w, h, w, k.cx, k.cy, k.cw, k.ch, ey.data(), stride, k.W, k.H, 1, 1, 2);
+    LumCropScalePlane(u.data(), w / 2, h, w, k.cx / 2, k.cy, k.cw / 2, k.ch, eu.data(), stride, k.W / 2, k.H, 1, 1, 2);
+    LumCropScalePlane(v.data(), w / 2, h, w, k.cx / 2, k.cy, k.cw / 2, k.ch, ev.data(), stride, k.W / 2, k.H, 1, 1, 2);
+    int worst = 0;
+    for (size_t i = 0; i < py.size(); ++i)
+      worst = std::max({worst, std::abs(py[i] - ey[i]), std::abs(pu[i] - eu[i]), std::abs(pv[i] - ev[i])});
+    EXPECT_LE(worst, 1) << "crop " << k.cx << "," << k.cy << " " << k.cw << "x" << k.ch << " to " << k.W << "x" << k.H;
+  }
 }
 
 TEST(LumImg, ColourConversionAndByteReorder) {

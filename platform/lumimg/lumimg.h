@@ -58,6 +58,16 @@ void LumCropScalePlane(const std::uint8_t* src, int srcW, int srcH, int srcStrid
                        std::uint8_t* dst, int dstStride, int dstW, int dstH,
                        double hFactor, double vFactor, int mode);
 
+// The same for a whole packed 4:2:2 picture (row length srcRowBytes), read
+// in one pass into three 4:2:2 planes of dstW x dstH (chroma half as wide,
+// each plane dstStride bytes a row): the filters and results of scaling the
+// picture's planes one by one, without splitting it first. The crop window
+// starts on an even column and is an even number of columns wide.
+void LumCropScalePacked422(const std::uint8_t* src, int srcW, int srcH, int srcRowBytes,
+                           int cropX, int cropY, int cropW, int cropH,
+                           std::uint8_t* dstY, std::uint8_t* dstU, std::uint8_t* dstV, int dstStride,
+                           int dstW, int dstH, int mode);
+
 // Two-step filter of a plane, in place. Step one is a noise reducer: a
 // 3 x 3 weighted blur mixed into the plane by strength / 128 (0 = off,
 // 128 = full blur), applied to samples whose neighbourhood differs by less

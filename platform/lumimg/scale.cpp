@@ -58,6 +58,13 @@ void ClipCrop(int srcW, int srcH, int& x, int& y, int& w, int& h) {
   w = std::clamp(w, 1, srcW - x);
   h = std::clamp(h, 1, srcH - y);
 }
+// The smooth mode (2) averages the area each output sample covers when it
+// shrinks (no aliasing, and the cheapest filter), and is bicubic when it
+// enlarges; any other mode is bilinear.
+int ScaleFlags(int srcW, int srcH, int dstW, int dstH, int mode) {
+  const bool shrinks = dstW <= srcW && dstH <= srcH;
+  return mode == 2 ? (shrinks ? SWS_AREA : SWS_BICUBIC) : SWS_BILINEAR;
+}
 }  // namespace
 
 void LumCropScalePlane(const std::uint8_t* src, int srcW, int srcH, int srcStride, int cropX,
@@ -74,17 +81,36 @@ void LumCropScalePlane(const std::uint8_t* src, int srcW, int srcH, int srcStrid
                   dst + static_cast<std::ptrdiff_t>(row) * dstStride);
     return;
   }
-  // The smooth mode averages the area each output sample covers when it
-  // shrinks (no aliasing, and the cheapest filter), and is bicubic when it
-  // enlarges.
-  const bool shrinks = dstW <= cropW && dstH <= cropH;
-  const int flags = mode == 2 ? (shrinks ? SWS_AREA : SWS_BICUBIC) : SWS_BILINEAR;
-  SwsContext* ctx = t_planeScaler.Get(cropW, cropH, AV_PIX_FMT_GRAY8, dstW, dstH, AV_PIX_FMT_GRAY8, flags);
+  SwsContext* ctx = t_planeScaler.Get(cropW, cropH, AV_PIX_FMT_GRAY8, dstW, dstH, AV_PIX_FMT_GRAY8,
+                                      ScaleFlags(cropW, cropH, dstW, dstH, mode));
   if (!ctx) return;
   const std::uint8_t* srcPlanes[4] = {origin, nullptr, nullptr, nullptr};
   int srcStrides[4] = {srcStride, 0, 0, 0};
   std::uint8_t* dstPlanes[4] = {dst, nullptr, nullptr, nullptr};
   int dstStrides[4] = {dstStride, 0, 0, 0};
+  sws_scale(ctx, srcPlanes, srcStrides, 0, cropH, dstPlanes, dstStrides);
+}
+
+void LumCropScalePacked422(const std::uint8_t* src, int srcW, int srcH, int srcRowBytes, int cropX, int cropY,
+                           int cropW, int cropH, std::uint8_t* dstY, std::uint8_t* dstU, std::uint8_t* dstV,
+                           int dstStride, int dstW, int dstH, int mode) {
+  if (srcW < 2 || srcH <= 0 || dstW < 2 || dstH <= 0) return;
+  ClipCrop(srcW, srcH, cropX, cropY, cropW, cropH);
+  // A pixel pair shares its chroma: the window keeps whole pairs.
+  cropX &= ~1;
+  cropW = std::max(std::min(cropW, srcW - cropX) & ~1, 2);
+  const std::uint8_t* origin = src + static_cast<std::ptrdiff_t>(cropY) * srcRowBytes + cropX * 2;
+  if (cropW == dstW && cropH == dstH) {
+    LumSplitPackedToPlanes(origin, srcRowBytes, dstY, dstStride, dstU, dstStride, dstV, dstStride, dstW, dstH);
+    return;
+  }
+  SwsContext* ctx = t_planeScaler.Get(cropW, cropH, AV_PIX_FMT_YUYV422, dstW, dstH, AV_PIX_FMT_YUV422P,
+                                      ScaleFlags(cropW, cropH, dstW, dstH, mode));
+  if (!ctx) return;
+  const std::uint8_t* srcPlanes[4] = {origin, nullptr, nullptr, nullptr};
+  int srcStrides[4] = {srcRowBytes, 0, 0, 0};
+  std::uint8_t* dstPlanes[4] = {dstY, dstU, dstV, nullptr};
+  int dstStrides[4] = {dstStride, dstStride, dstStride, 0};
   sws_scale(ctx, srcPlanes, srcStrides, 0, cropH, dstPlanes, dstStrides);
 }
 
