@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
+#include <utility>
 #include <new>
 
 #include "core/diag_log.h"
@@ -12,21 +14,32 @@
 // stride: the split, the scaling, the packing and the thumbnails all read the
 // same layout. Chroma rows hold half as many samples.
 
-FrameBuffers::FrameBuffers() { Reserve(kStaticFramePixels); }
+FrameBuffers::FrameBuffers() {
+  Reserve(kStaticFramePixels);
+  ReserveTarget(kStaticFramePixels);
+}
 
-bool FrameBuffers::Reserve(long long pixels) {
-  if (pixels <= pixelCapacity) return true;
-  // Growing keeps what the buffers hold: the planes of the current picture
-  // are still needed when the output frame is larger than the source.
+namespace {
+// Grows the buffers to bytesPerPixel x pixels each, keeping what they hold.
+bool Grow(std::initializer_list<std::pair<std::vector<std::uint8_t>*, int>> buffers, long long pixels, int& capacity) {
+  if (pixels <= capacity) return true;
   try {
-    output.resize(static_cast<size_t>(pixels) * 2);
-    for (auto* plane : {&srcY, &srcU, &srcV, &dstY, &dstU, &dstV}) plane->resize(static_cast<size_t>(pixels));
+    for (const auto& [buffer, bytesPerPixel] : buffers) buffer->resize(static_cast<size_t>(pixels) * bytesPerPixel);
   } catch (const std::bad_alloc&) {
     WriteLog("malloc error");
     return false;
   }
-  pixelCapacity = static_cast<int>(pixels);
+  capacity = static_cast<int>(pixels);
   return true;
+}
+}  // namespace
+
+bool FrameBuffers::Reserve(long long pixels) {
+  return Grow({{&srcY, 1}, {&srcU, 1}, {&srcV, 1}}, pixels, pixelCapacity);
+}
+
+bool FrameBuffers::ReserveTarget(long long pixels) {
+  return Grow({{&output, 2}, {&dstY, 1}, {&dstU, 1}, {&dstV, 1}}, pixels, targetPixelCapacity);
 }
 
 CaptureFrameState& CaptureFrames() {
@@ -217,8 +230,7 @@ bool ScalePlanes(const std::uint8_t* sample, long sampleBytes) {
   const int w = std::abs(c.video.SourceWidth), h = std::abs(c.video.SourceHeight);
   const int W = s.TargetWidth, H = s.TargetHeight;
   FrameBuffers& b = c.buffers;
-  // The output may be larger than the source: the buffers hold both.
-  if (!HoldsWholePicture(sample, sampleBytes) || W < 2 || H < 1 || !b.Reserve(static_cast<long long>(W) * H))
+  if (!HoldsWholePicture(sample, sampleBytes) || W < 2 || H < 1 || !b.ReserveTarget(static_cast<long long>(W) * H))
     return false;
   const CropFractions& cr = s.Crop;
   const int cx = RoundEven(w * cr.left), cy = static_cast<int>(std::lround(h * cr.top));
@@ -255,7 +267,7 @@ void ApplyBrightness(std::uint8_t* yuy2, long long pixels) {
 const std::uint8_t* FallbackFrame() {
   CaptureFrameState& c = CaptureFrames();
   const long long pixels = static_cast<long long>(c.scale.TargetWidth) * c.scale.TargetHeight;
-  if (pixels <= 0 || !c.buffers.Reserve(pixels)) return nullptr;
+  if (pixels <= 0 || !c.buffers.ReserveTarget(pixels)) return nullptr;
   if (!c.OutputValid) {
     for (long long i = 0; i < pixels; ++i) {
       c.buffers.output[2 * i] = 16;
@@ -273,7 +285,7 @@ const std::uint8_t* ScaleFrame(const std::uint8_t* sample, long sampleBytes) {
   if (!ResizeNeeded() && !BrightnessActive()) return c.OutputFrame = sample;
   if (!ResizeNeeded()) {
     // The sample belongs to the graph: the brightness works on a copy.
-    if (!sample || !c.buffers.Reserve(pixels)) return c.OutputFrame = FallbackFrame();
+    if (!sample || !c.buffers.ReserveTarget(pixels)) return c.OutputFrame = FallbackFrame();
     std::copy(sample, sample + pixels * 2, c.buffers.output.begin());
   } else if (!ScalePlanes(sample, sampleBytes)) {
     return c.OutputFrame = FallbackFrame();

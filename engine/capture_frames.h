@@ -62,15 +62,20 @@ struct PictureColumns {
 };
 PictureColumns PillarboxColumns(int W, int H, double displayAspect);
 
-// Planes and the output frame. Capacities never shrink.
+// Planes and the output frame: the source planes sized for the decoded
+// picture, the target planes and the output for the output frame (an HD
+// source needs no HD output buffers). Capacities never shrink.
 struct FrameBuffers {
   std::vector<std::uint8_t> output;          // packed 4:2:2 at the target size
   std::vector<std::uint8_t> srcY, srcU, srcV;
   std::vector<std::uint8_t> dstY, dstU, dstV;
-  int pixelCapacity = 0;
+  int pixelCapacity = 0;        // of the source planes
+  int targetPixelCapacity = 0;  // of the target planes and the output
   FrameBuffers();
-  // Makes room for pixels (w x h); false and "malloc error" when it cannot.
+  // Make room for pixels (w x h) of a source picture, or of an output frame;
+  // false and "malloc error" when they cannot.
   bool Reserve(long long pixels);
+  bool ReserveTarget(long long pixels);
 };
 
 // All of it lives inside the capture lock (streaming threads), except the

@@ -96,12 +96,18 @@ TEST(CaptureFrames, BuffersGrowOnlyPastTheStaticSize) {
   EXPECT_EQ(b.pixelCapacity, kStaticFramePixels);
   EXPECT_TRUE(b.Reserve(720 * 560));
   EXPECT_EQ(b.output.size(), 2u * kStaticFramePixels);
-  EXPECT_TRUE(b.Reserve(1280 * 720));
+  // A large source grows the source planes only: the output stays small.
+  EXPECT_TRUE(b.Reserve(1920 * 1080));
+  EXPECT_EQ(b.srcY.size(), 2073600u);
+  EXPECT_EQ(b.srcV.size(), 2073600u);
+  EXPECT_EQ(b.output.size(), 2u * kStaticFramePixels);
+  EXPECT_EQ(b.dstY.size(), static_cast<size_t>(kStaticFramePixels));
+  // A large output grows the output and the target planes.
+  EXPECT_TRUE(b.ReserveTarget(1280 * 720));
   EXPECT_EQ(b.output.size(), 1843200u);
-  EXPECT_EQ(b.srcY.size(), 921600u);
   EXPECT_EQ(b.dstV.size(), 921600u);
   EXPECT_TRUE(b.Reserve(320 * 240));
-  EXPECT_EQ(b.srcY.size(), 921600u) << "buffers never shrink";
+  EXPECT_EQ(b.srcY.size(), 2073600u) << "buffers never shrink";
 
   // A 1280 x 720 type (top-down, negative height) grows the capture buffers.
   ResetCapture();

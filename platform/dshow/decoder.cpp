@@ -1,6 +1,7 @@
 // Decoder filters: libavcodec with threaded decoding, then for video a
 // libavfilter chain (display rotation, deinterlacing, packed 4:2:2) and for
 // audio libswresample to interleaved 16-bit (or 8-bit) PCM.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -190,7 +191,10 @@ class DecoderFilter : public FilterBase {
     if (!ctx || avcodec_parameters_to_context(ctx.get(), st->codecpar) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
     ctx->pkt_timebase = st->time_base;
     if (video_) {
-      ctx->thread_count = 0;  // one per core
+      // One per core: the library's own choice is one more, which on two
+      // cores keeps another HD picture in flight for no speed (the scaling
+      // and the encoders want the processors too).
+      ctx->thread_count = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 16u));
       ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     }
     if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return VFW_E_TYPE_NOT_ACCEPTED;

@@ -69,7 +69,7 @@ bool CMediaType::operator==(const CMediaType& o) const {
          cbFormat == o.cbFormat && (cbFormat == 0 || std::memcmp(pbFormat, o.pbFormat, cbFormat) == 0);
 }
 
-MediaSample::MediaSample(std::size_t size) : data_(size) {}
+MediaSample::MediaSample(std::size_t size) : data_(new BYTE[size]), size_(size) {}
 
 HRESULT MediaSample::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -86,7 +86,7 @@ ULONG MediaSample::Release() {
 
 HRESULT MediaSample::GetPointer(BYTE** ppBuffer) {
   if (!ppBuffer) return E_POINTER;
-  *ppBuffer = data_.data();
+  *ppBuffer = data_.get();
   return S_OK;
 }
 
@@ -110,7 +110,7 @@ HRESULT MediaSample::SetTime(REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd) {
 }
 
 HRESULT MediaSample::SetActualDataLength(LONG len) {
-  if (len < 0 || static_cast<std::size_t>(len) > data_.size()) return E_INVALIDARG;
+  if (len < 0 || static_cast<std::size_t>(len) > size_) return E_INVALIDARG;
   actual_ = len;
   return S_OK;
 }

@@ -2,6 +2,7 @@
 // Base pieces of our filters: media samples, pins, the filter object and
 // its state machine. Pins are part of their filter: their references count
 // on the filter.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ class MediaSample final : public IMediaSample {
   ULONG AddRef() override { return ++refs_; }
   ULONG Release() override;
   HRESULT GetPointer(BYTE** ppBuffer) override;
-  LONG GetSize() override { return static_cast<LONG>(data_.size()); }
+  LONG GetSize() override { return static_cast<LONG>(size_); }
   HRESULT GetTime(REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd) override;
   HRESULT SetTime(REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd) override;
   HRESULT IsSyncPoint() override { return sync_ ? S_OK : S_FALSE; }
@@ -29,12 +30,15 @@ class MediaSample final : public IMediaSample {
   HRESULT SetDiscontinuity(BOOL b) override { discontinuity_ = b; return S_OK; }
   HRESULT GetMediaTime(LONGLONG*, LONGLONG*) override { return VFW_E_RUNTIME_ERROR; }
   HRESULT SetMediaTime(LONGLONG*, LONGLONG*) override { return E_NOTIMPL; }
-  BYTE* Data() { return data_.data(); }
+  BYTE* Data() { return data_.get(); }
 
  private:
   ~MediaSample() = default;
   std::atomic<ULONG> refs_{0};
-  std::vector<BYTE> data_;
+  // Left uninitialised: the producer writes what it sets as the actual length
+  // (zeroing a decoded HD picture first cost as much as a copy of it).
+  std::unique_ptr<BYTE[]> data_;
+  std::size_t size_;
   LONG actual_ = 0;
   REFERENCE_TIME start_ = 0, stop_ = 0;
   bool timeValid_ = false;
