@@ -132,6 +132,40 @@ TEST(LumImg, FullRangeAndBt709PicturesBecomeStudioRangeBt601) {
   EXPECT_EQ(Packed(3, 200, 7, nullptr), (std::array<int, 4>{3, 200, 3, 7}));
 }
 
+// Packing with a colour map gives, at every pixel of a 4:2:0 and a 4:2:2
+// picture, exactly the map applied to that pixel: for a map whose luma weight
+// is one (BT.709 studio range) and one whose is not (full range).
+TEST(LumImg, ColourPackingAppliesTheMapExactlyAtEveryPixel) {
+  const int w = 38, h = 6;
+  Bytes y(w * h), u(w * h), v(w * h);
+  unsigned seed = 7;
+  auto next = [&] { return static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 16); };
+  for (auto* plane : {&y, &u, &v})
+    for (auto& b : *plane) b = next();
+  y[0] = 0, y[1] = 255, u[0] = 255, v[0] = 0;  // the extremes clamp
+  LumYuvColour hd, full;
+  hd.kr = 0.2126, hd.kb = 0.0722;
+  full.fullRange = true;
+  auto clamp8 = [](long f) { return static_cast<int>(std::clamp((f + (1 << (kLumColourShift - 1))) >> kLumColourShift, 0L, 255L)); };
+  for (const LumYuvColour& from : {hd, full}) {
+    const LumColourMap m = LumMakeColourMap(from, kLumStudioBt601);
+    for (int shift : {1, 0}) {
+      Bytes out(w * h * 2, 0);
+      LumPlanarToPacked422(y.data(), w, u.data(), w, v.data(), w, shift, out.data(), w * 2, w, h, &m);
+      int wrong = 0;
+      for (int r = 0; r < h; ++r)
+        for (int x = 0; x < w; ++x) {
+          const long Y = y[r * w + x], U = u[(r >> shift) * w + x / 2], V = v[(r >> shift) * w + x / 2];
+          const int expect[2] = {clamp8(m.y0 + m.yy * Y + m.yu * U + m.yv * V),
+                                 x % 2 ? clamp8(m.v0 + m.vu * U + m.vv * V) : clamp8(m.u0 + m.uu * U + m.uv * V)};
+          wrong += out[(r * w + x) * 2] != expect[0];
+          wrong += out[(r * w + x) * 2 + 1] != expect[1];
+        }
+      EXPECT_EQ(wrong, 0) << (from.fullRange ? "full range" : "BT.709") << (shift ? " 4:2:0" : " 4:2:2");
+    }
+  }
+}
+
 TEST(LumImg, DenoiseSmoothsNoiseAndSharpenRaisesContrast) {
   const int w = 16, h = 16;
   Bytes flat(w * h);

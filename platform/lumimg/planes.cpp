@@ -1,5 +1,6 @@
 // Packing and unpacking of 4:2:2 pictures and the byte reorder of pixels.
 #include <algorithm>
+#include <vector>
 
 #include "platform/lumimg/lumimg.h"
 
@@ -61,17 +62,58 @@ LUM_INLINE void CopyRow(const std::uint8_t* __restrict yr, const std::uint8_t* _
   }
 }
 
-LUM_INLINE void ConvertRow(const std::uint8_t* __restrict yr, const std::uint8_t* __restrict ur,
-                           const std::uint8_t* __restrict vr, std::uint8_t* __restrict d, int pairs,
-                           const LumColourMap& m) {
+// What one chroma row gives every pair in it: its converted U and V and
+// what its chroma adds to its two luma samples. A row of 4:2:0 chroma serves
+// two luma rows and is converted once for both.
+struct ChromaTerms {
+  std::vector<int> luma;             // y0 + yu U + yv V
+  std::vector<std::int16_t> shift;   // with a luma weight of one: the luma's rounded change
+  std::vector<std::uint8_t> u, v;
+  explicit ChromaTerms(int pairs) : luma(pairs), shift(pairs), u(pairs), v(pairs) {}
+};
+
+LUM_INLINE void ConvertChromaRow(const std::uint8_t* __restrict ur, const std::uint8_t* __restrict vr,
+                                 ChromaTerms& t, int pairs, const LumColourMap& m, bool unitLuma) {
   const LumColourMap c = m;
+  int* __restrict luma = t.luma.data();
+  std::uint8_t* __restrict uo = t.u.data();
+  std::uint8_t* __restrict vo = t.v.data();
   for (int i = 0; i < pairs; ++i) {
     const int u = ur[i], v = vr[i];
-    const int fromChroma = c.y0 + c.yu * u + c.yv * v;
-    d[4 * i] = Clamp8(fromChroma + c.yy * yr[2 * i]);
-    d[4 * i + 1] = Clamp8(c.u0 + c.uu * u + c.uv * v);
-    d[4 * i + 2] = Clamp8(fromChroma + c.yy * yr[2 * i + 1]);
-    d[4 * i + 3] = Clamp8(c.v0 + c.vu * u + c.vv * v);
+    luma[i] = c.y0 + c.yu * u + c.yv * v;
+    uo[i] = Clamp8(c.u0 + c.uu * u + c.uv * v);
+    vo[i] = Clamp8(c.v0 + c.vu * u + c.vv * v);
+  }
+  // (f + yy Y + half) >> shift is Y + ((f + half) >> shift) when yy is one.
+  std::int16_t* __restrict shift = t.shift.data();
+  if (unitLuma)
+    for (int i = 0; i < pairs; ++i)
+      shift[i] = static_cast<std::int16_t>(std::clamp((luma[i] + (1 << (kLumColourShift - 1))) >> kLumColourShift, -255, 255));
+}
+
+LUM_INLINE void ConvertLumaRow(const std::uint8_t* __restrict yr, const ChromaTerms& t, std::uint8_t* __restrict d,
+                               int pairs, int yy) {
+  const int* __restrict luma = t.luma.data();
+  const std::uint8_t* __restrict uo = t.u.data();
+  const std::uint8_t* __restrict vo = t.v.data();
+  for (int i = 0; i < pairs; ++i) {
+    d[4 * i] = Clamp8(luma[i] + yy * yr[2 * i]);
+    d[4 * i + 1] = uo[i];
+    d[4 * i + 2] = Clamp8(luma[i] + yy * yr[2 * i + 1]);
+    d[4 * i + 3] = vo[i];
+  }
+}
+
+LUM_INLINE void ShiftLumaRow(const std::uint8_t* __restrict yr, const ChromaTerms& t, std::uint8_t* __restrict d,
+                             int pairs) {
+  const std::int16_t* __restrict delta = t.shift.data();
+  const std::uint8_t* __restrict uo = t.u.data();
+  const std::uint8_t* __restrict vo = t.v.data();
+  for (int i = 0; i < pairs; ++i) {
+    d[4 * i] = static_cast<std::uint8_t>(std::clamp<std::int16_t>(yr[2 * i] + delta[i], 0, 255));
+    d[4 * i + 1] = uo[i];
+    d[4 * i + 2] = static_cast<std::uint8_t>(std::clamp<std::int16_t>(yr[2 * i + 1] + delta[i], 0, 255));
+    d[4 * i + 3] = vo[i];
   }
 }
 
@@ -82,14 +124,28 @@ struct Planes {
   int dstStride, pairs, height;
 };
 
+LUM_INLINE void ConvertPicture(const Planes& p, const LumColourMap& colour) {
+  ChromaTerms terms(p.pairs);
+  const bool unitLuma = colour.yy == 1 << kLumColourShift;
+  for (int row = 0; row < p.height; ++row) {
+    const int chromaRow = row >> p.chromaRowShift;
+    if (row == 0 || chromaRow != (row - 1) >> p.chromaRowShift)
+      ConvertChromaRow(p.u + static_cast<std::ptrdiff_t>(chromaRow) * p.uStride,
+                       p.v + static_cast<std::ptrdiff_t>(chromaRow) * p.vStride, terms, p.pairs, colour, unitLuma);
+    const std::uint8_t* yr = p.y + static_cast<std::ptrdiff_t>(row) * p.yStride;
+    std::uint8_t* d = p.dst + static_cast<std::ptrdiff_t>(row) * p.dstStride;
+    if (unitLuma) ShiftLumaRow(yr, terms, d, p.pairs);
+    else ConvertLumaRow(yr, terms, d, p.pairs, colour.yy);
+  }
+}
+
 LUM_INLINE void PackPicture(const Planes& p, const LumColourMap* colour) {
+  if (colour) return ConvertPicture(p, *colour);
   for (int row = 0; row < p.height; ++row) {
     const std::uint8_t* yr = p.y + static_cast<std::ptrdiff_t>(row) * p.yStride;
     const std::uint8_t* ur = p.u + static_cast<std::ptrdiff_t>(row >> p.chromaRowShift) * p.uStride;
     const std::uint8_t* vr = p.v + static_cast<std::ptrdiff_t>(row >> p.chromaRowShift) * p.vStride;
-    std::uint8_t* d = p.dst + static_cast<std::ptrdiff_t>(row) * p.dstStride;
-    if (colour) ConvertRow(yr, ur, vr, d, p.pairs, *colour);
-    else CopyRow(yr, ur, vr, d, p.pairs);
+    CopyRow(yr, ur, vr, p.dst + static_cast<std::ptrdiff_t>(row) * p.dstStride, p.pairs);
   }
 }
 
