@@ -1,8 +1,8 @@
 #pragma once
 // The capture path's picture side: what the media types say about the
 // decoded pictures and audio, the frame buffers, and the turning of a decoded
-// YUY2 picture into the output frame (passed through unchanged, or split
-// into planes, cropped, scaled, filtered and packed again).
+// YUY2 picture into the output frame (passed through unchanged, or cropped
+// and scaled into planes, filtered and packed again).
 #include <atomic>
 #include <cstdint>
 #include <optional>
