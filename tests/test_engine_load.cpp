@@ -29,6 +29,9 @@ long ProcStatus(const std::string& field) {
   return -1;
 }
 
+// The most threads the first three conversions left running.
+long FirstThreads(const std::vector<long>& threads) { return *std::max_element(threads.begin(), threads.begin() + 3); }
+
 class EngineLoad : public EngineTest {
  protected:
   std::string Convert(const std::string& src, const std::string& name) {
@@ -46,7 +49,9 @@ TEST_F(EngineLoad, TenConversionsInARowKeepMemoryAndThreadsFlat) {
     const std::string out = Convert(src, "run" + std::to_string(i) + ".MP4");
     host_.Pump(300);  // helper threads that outlived their wait end meanwhile
     rss.push_back(ProcStatus("VmRSS"));
-    threads.push_back(i <= 2 ? ProcStatus("Threads") : ThreadsAfterHelpersEnd(threads[2]));
+    // The audio device's thread may outlive a conversion once in a while;
+    // a thread left behind by every conversion would grow the count by seven.
+    threads.push_back(i <= 2 ? ProcStatus("Threads") : ThreadsAfterHelpersEnd(FirstThreads(threads)));
     const MediaProbe p = ProbeMedia(out);
     ASSERT_TRUE(p.hasVideo && p.hasAudio) << i;
     EXPECT_NEAR(p.video.durationSec, 2.0, 1 / kOutFps + 1e-6) << i;
@@ -62,7 +67,7 @@ TEST_F(EngineLoad, TenConversionsInARowKeepMemoryAndThreadsFlat) {
 #if !defined(__SANITIZE_ADDRESS__)
   EXPECT_LE(rss[9] - rss[5], 12 * 1024) << figures;
 #endif
-  EXPECT_LE(threads.back(), threads[2]) << figures;
+  EXPECT_LE(threads.back(), FirstThreads(threads)) << figures;
 }
 
 // An hour of source: the flashes at its end still come with their beeps.
