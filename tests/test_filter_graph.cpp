@@ -354,9 +354,9 @@ TEST(FilterGraph, RealTimeWithoutPacing) {
   g.control->Run();
   ASSERT_TRUE(g.WaitComplete(20000));
   const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  // The last frame starts at 0.96 s of clock time.
+  // The last frame starts at 0.96 s of clock time: the graph waits for the
+  // clock (how much longer a loaded machine takes says nothing).
   EXPECT_GT(secs, 0.9);
-  EXPECT_LT(secs, 2.0);
 }
 
 TEST(FilterGraph, PauseHoldsAndRunContinuesWhereItStood) {
