@@ -191,10 +191,10 @@ class DecoderFilter : public FilterBase {
     if (!ctx || avcodec_parameters_to_context(ctx.get(), st->codecpar) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
     ctx->pkt_timebase = st->time_base;
     if (video_) {
-      // One per core: the library's own choice is one more, which on two
-      // cores keeps another HD picture in flight for no speed (the scaling
-      // and the encoders want the processors too).
-      ctx->thread_count = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 16u));
+      // The library's own choice, one thread more than the cores: with one
+      // per core a three-picture interlaced MPEG-2 clip, converted after its
+      // preview, stalled now and then on a slow (sanitized) build.
+      ctx->thread_count = 0;
       ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     }
     if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
