@@ -280,7 +280,6 @@ void SettleOwedAudio(CritSecLock& lock) {
   for (int i = 0; i < kOwedAudioPolls && s.audio_buffer_i < s.audio_borrow && !s.AudioEnded && Frame().IsRecording; ++i)
     lock.SleepUnlocked(kOwedAudioPollMs);
   FlushOwedAudio();
-  s.audio_buffer_start_time = s.ExpectedSampleTime;
 }
 
 // Step 10.6: a part that reached the split size is closed and the next
@@ -350,6 +349,7 @@ void FlushOwedAudio() {
   s.audio.DropFront(static_cast<int>(std::min<long long>(owed, s.audio_buffer_i)), s.audio_buffer_i);
   s.audio_buffer_i -= static_cast<int>(std::min<long long>(owed, s.audio_buffer_i));
   s.audio_borrow = 0;
+  s.audio_buffer_start_time = s.ExpectedSampleTime;
 }
 
 

@@ -29,5 +29,6 @@ int WriteHeldSlots(CritSecLock& lock, const std::uint8_t* frame, double until, d
 // At the end of a conversion, with the capture lock held: the audio the
 // written slots still owe (it arrived after their pictures, or has not
 // arrived at all) goes out without a picture, from the buffer and then as
-// silence, so the output's sound ends with its pictures.
+// silence, so the output's sound ends with its pictures (also before a part
+// is closed); the buffer then starts at the next slot.
 void FlushOwedAudio();

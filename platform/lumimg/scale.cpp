@@ -4,6 +4,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "platform/lumimg/lumimg.h"
@@ -65,6 +66,19 @@ int ScaleFlags(int srcW, int srcH, int dstW, int dstH, int mode) {
   const bool shrinks = dstW <= srcW && dstH <= srcH;
   return mode == 2 ? (shrinks ? SWS_AREA : SWS_BICUBIC) : SWS_BILINEAR;
 }
+
+// Scales the rows of one source buffer (a plane, or packed pixels) into up
+// to three destination planes of one stride; a null plane is not written.
+void RunScaler(SwsContext* ctx, const std::uint8_t* src, int srcStride, int rows, std::array<std::uint8_t*, 3> dst,
+               int dstStride) {
+  if (!ctx) return;
+  const std::uint8_t* srcPlanes[4] = {src, nullptr, nullptr, nullptr};
+  int srcStrides[4] = {srcStride, 0, 0, 0};
+  std::uint8_t* dstPlanes[4] = {dst[0], dst[1], dst[2], nullptr};
+  int dstStrides[4] = {0, 0, 0, 0};
+  for (int i = 0; i < 3; ++i) dstStrides[i] = dst[i] ? dstStride : 0;
+  sws_scale(ctx, srcPlanes, srcStrides, 0, rows, dstPlanes, dstStrides);
+}
 }  // namespace
 
 void LumCropScalePlane(const std::uint8_t* src, int srcW, int srcH, int srcStride, int cropX,
@@ -83,12 +97,7 @@ void LumCropScalePlane(const std::uint8_t* src, int srcW, int srcH, int srcStrid
   }
   SwsContext* ctx = t_planeScaler.Get(cropW, cropH, AV_PIX_FMT_GRAY8, dstW, dstH, AV_PIX_FMT_GRAY8,
                                       ScaleFlags(cropW, cropH, dstW, dstH, mode));
-  if (!ctx) return;
-  const std::uint8_t* srcPlanes[4] = {origin, nullptr, nullptr, nullptr};
-  int srcStrides[4] = {srcStride, 0, 0, 0};
-  std::uint8_t* dstPlanes[4] = {dst, nullptr, nullptr, nullptr};
-  int dstStrides[4] = {dstStride, 0, 0, 0};
-  sws_scale(ctx, srcPlanes, srcStrides, 0, cropH, dstPlanes, dstStrides);
+  RunScaler(ctx, origin, srcStride, cropH, {dst, nullptr, nullptr}, dstStride);
 }
 
 void LumCropScalePacked422(const std::uint8_t* src, int srcW, int srcH, int srcRowBytes, int cropX, int cropY,
@@ -106,12 +115,7 @@ void LumCropScalePacked422(const std::uint8_t* src, int srcW, int srcH, int srcR
   }
   SwsContext* ctx = t_planeScaler.Get(cropW, cropH, AV_PIX_FMT_YUYV422, dstW, dstH, AV_PIX_FMT_YUV422P,
                                       ScaleFlags(cropW, cropH, dstW, dstH, mode));
-  if (!ctx) return;
-  const std::uint8_t* srcPlanes[4] = {origin, nullptr, nullptr, nullptr};
-  int srcStrides[4] = {srcRowBytes, 0, 0, 0};
-  std::uint8_t* dstPlanes[4] = {dstY, dstU, dstV, nullptr};
-  int dstStrides[4] = {dstStride, dstStride, dstStride, 0};
-  sws_scale(ctx, srcPlanes, srcStrides, 0, cropH, dstPlanes, dstStrides);
+  RunScaler(ctx, origin, srcRowBytes, cropH, {dstY, dstU, dstV}, dstStride);
 }
 
 void LumPlanesToPacked24(const std::uint8_t* y, int yStride, const std::uint8_t* u, int uStride,
