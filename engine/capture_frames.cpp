@@ -8,6 +8,7 @@
 #include <new>
 
 #include "core/diag_log.h"
+#include "platform/dshow/filters.h"
 #include "platform/lumimg/lumimg.h"
 
 // Every plane, chroma included, uses its picture's luma width as its row
@@ -221,32 +222,83 @@ void PaintSideBars(FrameBuffers& b, int W, int H, int left, int width) {
   }
 }
 
-// Crops and scales the sample straight into the target planes (one pass over
-// the large picture, which is never split), filters them and packs them into
-// the output buffer.
-bool ScalePlanes(const std::uint8_t* sample, long sampleBytes) {
+// Where a scaled picture comes from and goes: the crop window of the w x h
+// source, and the picture's columns in the W x H target.
+struct ScaleGeometry {
+  int cx = 0, cy = 0, cw = 0, ch = 0;
+  int left = 0, width = 0;
+};
+
+// Makes room for the target and paints its side bars; false when there is
+// no room or no target.
+bool PrepareTarget(int w, int h, ScaleGeometry& g) {
   CaptureFrameState& c = CaptureFrames();
   const ScaleSettings& s = c.scale;
-  const int w = std::abs(c.video.SourceWidth), h = std::abs(c.video.SourceHeight);
+  const int W = s.TargetWidth, H = s.TargetHeight;
+  if (W < 2 || H < 1 || !c.buffers.ReserveTarget(static_cast<long long>(W) * H)) return false;
+  const CropFractions& cr = s.Crop;
+  g.cx = RoundEven(w * cr.left);
+  g.cy = static_cast<int>(std::lround(h * cr.top));
+  g.cw = std::max(RoundEven((cr.right - cr.left) * w), 2);
+  g.ch = std::max(static_cast<int>(std::lround((cr.bottom - cr.top) * h)), 1);
+  const bool boxed = s.PictureWidth > 0 && s.PictureLeft + s.PictureWidth <= W;
+  g.left = boxed ? s.PictureLeft : 0;
+  g.width = boxed ? s.PictureWidth : W;
+  if (boxed) PaintSideBars(c.buffers, W, H, g.left, g.width);
+  return true;
+}
+
+// Filters the scaled target planes and packs them into the output buffer,
+// converting the picture's colour on the way when it has a map (the side
+// bars are black in any colour).
+void FinishTarget(const ScaleGeometry& g, const LumColourMap* colour) {
+  CaptureFrameState& c = CaptureFrames();
+  const ScaleSettings& s = c.scale;
   const int W = s.TargetWidth, H = s.TargetHeight;
   FrameBuffers& b = c.buffers;
-  if (!HoldsWholePicture(sample, sampleBytes) || W < 2 || H < 1 || !b.ReserveTarget(static_cast<long long>(W) * H))
-    return false;
-  const CropFractions& cr = s.Crop;
-  const int cx = RoundEven(w * cr.left), cy = static_cast<int>(std::lround(h * cr.top));
-  const int cw = std::max(RoundEven((cr.right - cr.left) * w), 2);
-  const int ch = std::max(static_cast<int>(std::lround((cr.bottom - cr.top) * h)), 1);
-  const bool boxed = s.PictureWidth > 0 && s.PictureLeft + s.PictureWidth <= W;
-  const int left = boxed ? s.PictureLeft : 0, PW = boxed ? s.PictureWidth : W;
-  if (boxed) PaintSideBars(b, W, H, left, PW);
-  LumCropScalePacked422(sample, w, h, SampleRowBytes(), cx, cy, cw, ch, b.dstY.data() + left, b.dstU.data() + left / 2,
-                        b.dstV.data() + left / 2, W, PW, H, 2);
   if (s.FilterSwitch) {
     LumFilterPlaneDenoise(static_cast<int>(std::lround(s.FilterStrength * 128)), b.dstY.data(), W, W, H, 7);
     LumFilterPlaneSharpen(s.FilterSwitch, b.dstY.data(), W, W, H, 0);
   }
   LumPackPlanesToPacked(b.dstY.data(), W, b.dstU.data(), W, b.dstV.data(), W, b.output.data(), W * 2, W * 2, H);
+  if (colour)
+    LumPlanarToPacked422(b.dstY.data() + g.left, W, b.dstU.data() + g.left / 2, W, b.dstV.data() + g.left / 2, W, 0,
+                         b.output.data() + 2 * g.left, W * 2, g.width, H, colour);
+}
+
+// Crops and scales the packed sample straight into the target planes (one
+// pass over the large picture, which is never split), filters them and
+// packs them into the output buffer.
+bool ScalePlanes(const std::uint8_t* sample, long sampleBytes) {
+  const VideoFormatState& v = CaptureFrames().video;
+  const int w = std::abs(v.SourceWidth), h = std::abs(v.SourceHeight);
+  FrameBuffers& b = CaptureFrames().buffers;
+  ScaleGeometry g;
+  if (!HoldsWholePicture(sample, sampleBytes) || !PrepareTarget(w, h, g)) return false;
+  const int W = CaptureFrames().scale.TargetWidth, H = CaptureFrames().scale.TargetHeight;
+  LumCropScalePacked422(sample, w, h, SampleRowBytes(), g.cx, g.cy, g.cw, g.ch, b.dstY.data() + g.left,
+                        b.dstU.data() + g.left / 2, b.dstV.data() + g.left / 2, W, g.width, H, 2);
+  FinishTarget(g, nullptr);
   return true;
+}
+
+// The same from the decoder's own planes: no full-size packing at all, and
+// the colour converted on the scaled picture.
+bool ScalePlanarPicture(const LumPlanarPicture& p) {
+  FrameBuffers& b = CaptureFrames().buffers;
+  ScaleGeometry g;
+  if (!PrepareTarget(p.width, p.height, g)) return false;
+  const int W = CaptureFrames().scale.TargetWidth, H = CaptureFrames().scale.TargetHeight;
+  LumCropScalePlanar(p, g.cx, g.cy, g.cw, g.ch, b.dstY.data() + g.left, b.dstU.data() + g.left / 2,
+                     b.dstV.data() + g.left / 2, W, g.width, H, 2);
+  FinishTarget(g, p.Colour());
+  return true;
+}
+
+// The decoder's planes hold the picture the type announced.
+bool PlanesFitSource(const LumPlanarPicture& p) {
+  const VideoFormatState& v = CaptureFrames().video;
+  return p.width == std::abs(v.SourceWidth) && p.height == std::abs(v.SourceHeight) && p.width >= 2;
 }
 
 bool BrightnessActive() {
@@ -277,6 +329,15 @@ const std::uint8_t* FallbackFrame() {
   }
   return c.buffers.output.data();
 }
+
+// The scaled output frame, brightened when asked.
+const std::uint8_t* FinishOutput() {
+  CaptureFrameState& c = CaptureFrames();
+  if (BrightnessActive())
+    ApplyBrightness(c.buffers.output.data(), static_cast<long long>(c.scale.TargetWidth) * c.scale.TargetHeight);
+  c.OutputValid = true;
+  return c.OutputFrame = c.buffers.output.data();
+}
 }  // namespace
 
 const std::uint8_t* ScaleFrame(const std::uint8_t* sample, long sampleBytes) {
@@ -290,10 +351,25 @@ const std::uint8_t* ScaleFrame(const std::uint8_t* sample, long sampleBytes) {
   } else if (!ScalePlanes(sample, sampleBytes)) {
     return c.OutputFrame = FallbackFrame();
   }
-  if (BrightnessActive()) ApplyBrightness(c.buffers.output.data(), pixels);
-  c.OutputValid = true;
-  return c.OutputFrame = c.buffers.output.data();
+  return FinishOutput();
 }
+
+const std::uint8_t* ScaleFrame(SamplePicture& picture) {
+  const LumPlanarPicture* planes = picture.Planes();
+  if (!planes || !ResizeNeeded() || !PlanesFitSource(*planes)) return ScaleFrame(picture.Packed(), picture.Bytes());
+  if (!ScalePlanarPicture(*planes)) return CaptureFrames().OutputFrame = FallbackFrame();
+  return FinishOutput();
+}
+
+SamplePicture::SamplePicture(IMediaSample* sample) : sample_(sample), planes_(PlanarPictureOf(sample)) {}
+
+const std::uint8_t* SamplePicture::Packed() {
+  if (!fetched_ && sample_) sample_->GetPointer(&packed_);
+  fetched_ = true;
+  return packed_;
+}
+
+long SamplePicture::Bytes() const { return sample_ ? sample_->GetActualDataLength() : 0; }
 
 bool KeepPreviewFrame() {
   const int n = CaptureFrames().PreviewCounter;

@@ -11,6 +11,7 @@
 #include "core/frame_state.h"
 #include "platform/core/shared_value.h"
 #include "platform/dshow/dshow.h"
+#include "platform/lumimg/lumimg.h"
 
 // Below this many pixels (720 x 560) the buffers keep their first capacity.
 constexpr int kStaticFramePixels = 403200;
@@ -118,6 +119,29 @@ bool ResizeNeeded();
 // applied. When this picture cannot be used (a short sample) the last output
 // frame is repeated, or a black one given. Returns the output frame pointer.
 const std::uint8_t* ScaleFrame(const std::uint8_t* sample, long sampleBytes);
+
+// A video sample's picture: its packed 4:2:2 bytes, fetched (for a picture
+// the decoder kept in its planes: packed) only when something reads them,
+// and those planes when the decoder kept them.
+class SamplePicture {
+ public:
+  explicit SamplePicture(IMediaSample* sample);
+  IMediaSample* Sample() const { return sample_; }
+  const std::uint8_t* Packed();
+  long Bytes() const;
+  const LumPlanarPicture* Planes() const { return planes_; }
+
+ private:
+  IMediaSample* sample_;
+  const LumPlanarPicture* planes_;
+  BYTE* packed_ = nullptr;
+  bool fetched_ = false;
+};
+
+// ScaleFrame for a sample's picture: scaled from the decoder's planes when
+// it has them (the colour converted on the scaled picture), else from its
+// packed bytes.
+const std::uint8_t* ScaleFrame(SamplePicture& picture);
 
 // The frame-thinning rule for the preview while converting.
 bool KeepPreviewFrame();

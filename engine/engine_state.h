@@ -89,6 +89,9 @@ struct EngineState {
   double AskedSeconds = 0.0;
   double ConvertedSeconds = 0.0;
   bool SourceEnded = false;
+  // Set for the stop the graph's completion makes: every sample has passed
+  // the grabbers, so the stop need not wait for callbacks still running.
+  bool StopAtStreamsEnd = false;
   // What the finished progress line reports of the last conversion: the
   // output it wrote to (its last part; the stop names the next one) and
   // how long it ran until its stop (the line comes after the finished

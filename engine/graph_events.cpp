@@ -25,6 +25,7 @@ void OnComplete() {
   if (!Frame().IsRecording) return;
   if (Frame().CurrentPass == 2 && v.PositionHigh() > v.PositionLow() + 2) return;
   Engine().SourceEnded = true;
+  Engine().StopAtStreamsEnd = true;
   StopRecording();
   // The end of the first of two passes starts the second: not finished yet.
   if (!Frame().IsRecording) PostMessage(Engine().hMainFrame, WM_RECORD_PROGRESS, 0, -1);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <strings.h>
+#include <utility>
 
 #include "core/diag_log.h"
 #include "core/frame_state.h"
@@ -336,15 +337,17 @@ void AbortRecording() {
 
 void StopRecording() {
   FrameState& f = Frame();
+  const bool streamsEnded = std::exchange(Engine().StopAtStreamsEnd, false);
   if (!f.IsRecording) return;
-  // 1.-2.
+  // 1.-2. The waits let a running callback finish; after the graph's
+  // completion none is left (a fixed eighth of a second per output).
   if (CMyClock* clock = EngineClock()) {
     clock->Rate = 1.0f;
     clock->GetPrivateTime();
   }
-  SleepPumping(25);
+  if (!streamsEnded) SleepPumping(25);
   Pause();
-  SleepPumping(100);
+  if (!streamsEnded) SleepPumping(100);
   // Where the conversion stands. The position bar follows it only on the
   // window's timer, which a fast conversion outruns by many seconds; when
   // a picture was taken the converted position itself counts.

@@ -367,7 +367,7 @@ int WriteHeldSlots(CritSecLock& lock, const std::uint8_t* frame, double until, d
   return written;
 }
 
-void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, IMediaSample* sample, const std::uint8_t* data) {
+void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, SamplePicture& picture) {
   SyncState& s = Sync();
   const double fps = Fps();
   // 1.
@@ -393,8 +393,8 @@ void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, IMediaSampl
     if (DebugLevel() >= 20)
       WriteLog("Write this frame: t1:%.4f - t2:%.4f;  Expected sample time:%.8f", timing.t1, timing.t2e,
                s.ExpectedSampleTime);
-    const std::uint8_t* frame = ScaleFrame(data, sample->GetActualDataLength());
-    KeepHeldPicture(sample, frame);
+    const std::uint8_t* frame = ScaleFrame(picture);
+    KeepHeldPicture(picture.Sample(), frame);
     if (WritePicture(lock, frame, timing.t2e) == HoldEnd::kStopped) return;
     written = true;
   }

@@ -8,6 +8,8 @@
 #include "platform/core/threads.h"
 #include "platform/dshow/dshow.h"
 
+class SamplePicture;
+
 struct VideoTiming {
   double start = 0.0;  // the sample's own start time, seconds
   double t1 = 0.0;     // start, possibly moved onto the previous frame's grid
@@ -15,7 +17,7 @@ struct VideoTiming {
   double entryClock = 0.0;  // clock reading when the callback began, 100-ns units
 };
 
-void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, IMediaSample* sample, const std::uint8_t* data);
+void RecordVideoSample(CritSecLock& lock, const VideoTiming& timing, SamplePicture& picture);
 
 // One output frame slot's length, seconds.
 double OutputFrameTime();

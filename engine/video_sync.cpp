@@ -10,6 +10,7 @@
 #include "engine/media_types.h"
 #include "engine/recording_slots.h"
 #include "engine/sync_state.h"
+#include "transfer/thumbnail.h"
 
 namespace {
 bool PlausibleFrameTime(double d) { return d > 0.0166 && d <= 0.1; }
@@ -66,10 +67,10 @@ void CheckLostFrames(double& t1, bool recording) {
 }
 
 // Step 9: the source planes feed the paused picture and the thumbnails;
-// while converting only every fourth picture is split, for the preview (the
-// scaler reads the sample itself).
-void PreparePlanes(const std::uint8_t* data, long bytes, bool recording) {
-  if (!recording || KeepPreviewFrame()) ConvertToPlanes(data, bytes);
+// while converting only every fourth picture is split, and only until the
+// output's thumbnail is made (the scaler reads the sample itself).
+void PreparePlanes(SamplePicture& picture, bool recording) {
+  if (!recording || (KeepPreviewFrame() && !ThumbnailMade())) ConvertToPlanes(picture.Packed(), picture.Bytes());
 }
 
 int CallbackResult(bool recording) {
@@ -108,11 +109,10 @@ int OnVideoSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* s
   // 7.-9.
   CheckLostFrames(timing.t1, recording);
   if (c.DebugLevel >= 20) WriteLog("audio_buffer_i %d    borrow %d", s.audio_buffer_i, s.audio_borrow);
-  BYTE* data = nullptr;
-  sample->GetPointer(&data);
-  PreparePlanes(data, sample->GetActualDataLength(), recording);
+  SamplePicture picture(sample);
+  PreparePlanes(picture, recording);
   // 10.
-  if (recording) RecordVideoSample(lock, timing, sample, data);
+  if (recording) RecordVideoSample(lock, timing, picture);
   // 11.
   s.PrevVideoStart = timing.start;
   if (recording) SetClockRate(0.01f);

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "platform/dshow/filters.h"
 
 namespace {
 // A video-info type of w x h (negative h: top-down) at the given frame time.
@@ -202,4 +205,71 @@ TEST(CaptureFrames, PreviewThinningKeepsOneFrameInFour) {
   int kept = 0;
   for (c.PreviewCounter = 1; c.PreviewCounter <= 40; ++c.PreviewCounter) kept += KeepPreviewFrame();
   EXPECT_EQ(kept, 10);
+}
+
+// A decoder's kept picture (full-range 4:2:0 planes, packed only when read)
+// scales straight from its planes: the output matches what the packed,
+// converted bytes give, the colour is converted once scaled, the side bars
+// stay black, and nothing is packed at full size.
+TEST(CaptureFrames, AKeptPictureScalesFromItsPlanesWithoutPacking) {
+  ResetCapture();
+  const int w = 720, h = 576;
+  ApplyVideoMediaType(VideoType(w, h).mt, false);
+  std::vector<std::uint8_t> y(static_cast<size_t>(w) * h), u(static_cast<size_t>(w / 2) * (h / 2)), v(u.size());
+  for (int row = 0; row < h; ++row)
+    for (int x = 0; x < w; ++x) y[static_cast<size_t>(row) * w + x] = x < w / 3 ? 0 : x < 2 * w / 3 ? 128 : 255;
+  // Coloured thirds left and right, neutral grey in the middle.
+  for (size_t i = 0; i < u.size(); ++i) {
+    const size_t x = i % (w / 2);
+    u[i] = static_cast<std::uint8_t>(x < w / 6 ? 90 : x < w / 3 ? 128 : 160);
+    v[i] = static_cast<std::uint8_t>(x < w / 6 ? 200 : x < w / 3 ? 128 : 60);
+  }
+  LumPlanarPicture planes;
+  planes.planes[0] = y.data();
+  planes.planes[1] = u.data();
+  planes.planes[2] = v.data();
+  planes.strides[0] = w;
+  planes.strides[1] = planes.strides[2] = w / 2;
+  planes.width = w;
+  planes.height = h;
+  planes.chromaRowShift = 1;
+  planes.converts = true;
+  planes.colour = LumMakeColourMap(LumYuvColour{true, 0.2126, 0.0722}, kLumStudioBt601);
+  bool packed = false;
+  auto* kept = new MediaSample(static_cast<size_t>(w) * h * 2, planes, [&](BYTE* dst) {
+    packed = true;
+    LumPlanarToPacked422(y.data(), w, u.data(), w / 2, v.data(), w / 2, 1, dst, w * 2, w, h, planes.Colour());
+  });
+  kept->AddRef();
+  kept->SetActualDataLength(w * h * 2);
+  ScaleSettings& s = CaptureFrames().scale;
+  s.NeedResize = true;
+  s.TargetWidth = 368;
+  s.TargetHeight = 208;
+  s.PictureLeft = 40;
+  s.PictureWidth = 288;
+  s.Crop = CropFractions{0.1, 0.1, 0.9, 0.9};
+
+  SamplePicture picture(kept);
+  ASSERT_NE(picture.Planes(), nullptr);
+  const std::uint8_t* out = ScaleFrame(picture);
+  ASSERT_EQ(out, CaptureFrames().buffers.output.data());
+  EXPECT_FALSE(packed) << "the planes were scaled, the picture never packed";
+  const std::vector<std::uint8_t> fromPlanes(out, out + 368 * 208 * 2);
+
+  BYTE* bytes = nullptr;
+  ASSERT_EQ(kept->GetPointer(&bytes), S_OK);
+  EXPECT_TRUE(packed);
+  out = ScaleFrame(bytes, kept->GetActualDataLength());
+  int worst = 0;
+  for (size_t i = 0; i < fromPlanes.size(); ++i) worst = std::max(worst, std::abs(fromPlanes[i] - out[i]));
+  EXPECT_LE(worst, 3) << "scaled from the planes as from the packed bytes";
+  for (int row : {0, 100, 207}) {
+    EXPECT_EQ(LumaAt(fromPlanes.data(), 368, 10, row), 16) << "left bar";
+    EXPECT_EQ(LumaAt(fromPlanes.data(), 368, 360, row), 16) << "right bar";
+    EXPECT_EQ(fromPlanes[(row * 368 + 10) * 2 + 1], 128);
+  }
+  EXPECT_NEAR(LumaAt(fromPlanes.data(), 368, 184, 100), 126, 1) << "full-range grey in studio range";
+  EXPECT_EQ(PlanarPictureOf(nullptr), nullptr);
+  kept->Release();
 }

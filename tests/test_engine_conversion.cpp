@@ -200,23 +200,43 @@ TEST_F(EngineConversion, AVeryShortProfessionalClipConverts) {
 
 // A phone's full-range picture: grey 128 and white 255 in full-range codes
 // become the studio-range 126 and 235 the device shows as the same grey and
-// white, instead of a harsher picture.
+// white, instead of a harsher picture: packed with its colour converted at
+// the source's own size, converted once scaled from the decoder's planes at
+// another.
 TEST_F(EngineConversion, AFullRangeSourceComesOutInStudioRange) {
-  const std::string out = Convert(Clip(FixtureKind::kFullRangeMp4, 2.0));
-  ExpectPspOutput(ProbeMedia(out), 2.0);
-  int status = 0;
-  const std::string yuv =
-      RunCommand("ffmpeg -v error -i '" + out + "' -frames:v 1 -f rawvideo -pix_fmt yuv420p -", &status);
-  ASSERT_EQ(status, 0);
-  ASSERT_GE(yuv.size(), 320u * 240);
-  auto mean = [&](int x0, int x1) {
-    double sum = 0;
-    for (int y = 60; y < 180; ++y)
-      for (int x = x0; x < x1; ++x) sum += static_cast<unsigned char>(yuv[y * 320 + x]);
-    return sum / (120.0 * (x1 - x0));
+  const std::string src = Clip(FixtureKind::kFullRangeMp4, 2.0);
+  struct Case {
+    const char* size;
+    int width, height;
   };
-  EXPECT_NEAR(mean(20, 140), 126, 2) << "grey";
-  EXPECT_NEAR(mean(180, 300), 235, 2) << "white";
+  int number = 20001;
+  for (const Case c : {Case{"320x240", 320, 240}, Case{"368x208", 368, 208}}) {
+    SCOPED_TRACE(c.size);
+    CProfile profile = profiles_[static_cast<size_t>(FindProfile(profiles_, "PSP MPEG-4 320x240"))];
+    profile.name = std::string("Full range ") + c.size;
+    profile.s = c.size;
+    profiles_.push_back(profile);
+    SelectProfile(profiles_, static_cast<int>(profiles_.size()) - 1);
+    const std::string out = dir_.file("out/M4V" + std::to_string(number++) + ".MP4");
+    OpenFromStart(src, out);
+    ASSERT_TRUE(host_.Convert().finished);
+    EXPECT_EQ(CaptureFrames().scale.NeedResize, c.width != 320);
+    int status = 0;
+    const std::string yuv =
+        RunCommand("ffmpeg -v error -i '" + out + "' -frames:v 1 -f rawvideo -pix_fmt yuv420p -", &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_GE(yuv.size(), static_cast<size_t>(c.width) * c.height);
+    // Mean luma over the middle half of the rows, columns [x0, x1).
+    auto mean = [&](int x0, int x1) {
+      double sum = 0;
+      for (int y = c.height / 4; y < c.height * 3 / 4; ++y)
+        for (int x = x0; x < x1; ++x) sum += static_cast<unsigned char>(yuv[y * c.width + x]);
+      return sum / ((c.height * 3 / 4 - c.height / 4) * (x1 - x0));
+    };
+    const int eighth = c.width / 8;
+    EXPECT_NEAR(mean(eighth / 2, eighth * 7 / 2), 126, 2) << "grey";
+    EXPECT_NEAR(mean(eighth * 9 / 2, eighth * 15 / 2), 235, 2) << "white";
+  }
 }
 
 TEST_F(EngineConversion, AStartAndStopRangeConvertsExactlyThatRange) {

@@ -377,12 +377,9 @@ class DecoderFilter : public FilterBase {
     // packet's duration in the stream's time base.
     REFERENCE_TIME stop = start + (f->pkt_duration > 0 ? av_rescale_q(f->pkt_duration, timeBase_, kHns) : frameTime_);
     if (stop <= 0) return;  // before the segment start (after a seek)
-    ComPtr<IMediaSample> s;
-    auto* ms = new MediaSample(static_cast<std::size_t>(w) * h * 2);
-    s = ComPtr<IMediaSample>(ms);
-    const bool is420 = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P;
-    LumPlanarToPacked422(f->data[0], f->linesize[0], f->data[1], f->linesize[1], f->data[2], f->linesize[2],
-                         is420 ? 1 : 0, ms->Data(), w * 2, w, h, ColourMapFor(f));
+    MediaSample* ms = KeptPicture(f);
+    if (!ms) return;
+    ComPtr<IMediaSample> s(ms);
     ms->SetActualDataLength(w * h * 2);
     ms->SetTime(&start, &stop);
     MarkDiscontinuity(ms);
@@ -398,8 +395,35 @@ class DecoderFilter : public FilterBase {
     out_->Deliver(ms);
   }
 
+  // A sample that keeps a reference to the filtered picture and packs it
+  // into 4:2:2 only when read: the capture path scales the planes, so a
+  // conversion packs just the pictures something shows.
+  MediaSample* KeptPicture(const AVFrame* f) {
+    std::shared_ptr<AVFrame> ref(av_frame_clone(f), [](AVFrame* p) { av_frame_free(&p); });
+    if (!ref) return nullptr;
+    LumPlanarPicture picture;
+    for (int i = 0; i < 3; ++i) {
+      picture.planes[i] = ref->data[i];
+      picture.strides[i] = ref->linesize[i];
+    }
+    picture.width = f->width;
+    picture.height = f->height;
+    picture.chromaRowShift = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P ? 1 : 0;
+    if (const LumColourMap* map = ColourMapFor(f)) {
+      picture.converts = true;
+      picture.colour = *map;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(f->width) * f->height * 2;
+    return new MediaSample(bytes, picture, [ref, picture](BYTE* dst) {
+      LumPlanarToPacked422(picture.planes[0], picture.strides[0], picture.planes[1], picture.strides[1],
+                           picture.planes[2], picture.strides[2], picture.chromaRowShift, dst, picture.width * 2,
+                           picture.width, picture.height, picture.Colour());
+    });
+  }
+
   // Everything downstream (the preview, the capture path, the thumbnails)
-  // takes studio-range BT.601: other pictures are converted while packed.
+  // takes studio-range BT.601: other pictures are converted while packed
+  // (or, in the capture path, once scaled).
   const LumColourMap* ColourMapFor(const AVFrame* f) {
     const LumYuvColour c = ColourOf(f);
     if (SameColour(c, kLumStudioBt601)) return nullptr;

@@ -71,6 +71,14 @@ bool CMediaType::operator==(const CMediaType& o) const {
 
 MediaSample::MediaSample(std::size_t size) : data_(new BYTE[size]), size_(size) {}
 
+MediaSample::MediaSample(std::size_t size, const LumPlanarPicture& planes, std::function<void(BYTE*)> pack)
+    : planes_(planes), pack_(std::move(pack)), size_(size) {}
+
+const LumPlanarPicture* PlanarPictureOf(IMediaSample* sample) {
+  const auto* own = dynamic_cast<MediaSample*>(sample);
+  return own ? own->Planes() : nullptr;
+}
+
 HRESULT MediaSample::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   if (riid == IID_IUnknown || riid == IID_IMediaSample) return GetInterface(this, ppv);
@@ -86,6 +94,12 @@ ULONG MediaSample::Release() {
 
 HRESULT MediaSample::GetPointer(BYTE** ppBuffer) {
   if (!ppBuffer) return E_POINTER;
+  // Readers on several threads (the capture callback, a renderer) pack once.
+  if (pack_)
+    std::call_once(packed_, [this] {
+      data_.reset(new BYTE[size_]);
+      pack_(data_.get());
+    });
   *ppBuffer = data_.get();
   return S_OK;
 }

@@ -2,15 +2,22 @@
 // Base pieces of our filters: media samples, pins, the filter object and
 // its state machine. Pins are part of their filter: their references count
 // on the filter.
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/dshow/dshow.h"
+#include "platform/lumimg/lumimg.h"
 
 class MediaSample final : public IMediaSample {
  public:
   explicit MediaSample(std::size_t size);
+  // A decoded picture kept in its planes (held alive by pack) and packed
+  // into the sample's bytes only when GetPointer first asks for them: a
+  // reader that scales the planes never pays for the full-size packing.
+  MediaSample(std::size_t size, const LumPlanarPicture& planes, std::function<void(BYTE*)> pack);
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
   ULONG AddRef() override { return ++refs_; }
   ULONG Release() override;
@@ -31,9 +38,14 @@ class MediaSample final : public IMediaSample {
   HRESULT GetMediaTime(LONGLONG*, LONGLONG*) override { return VFW_E_RUNTIME_ERROR; }
   HRESULT SetMediaTime(LONGLONG*, LONGLONG*) override { return E_NOTIMPL; }
   BYTE* Data() { return data_.get(); }
+  // The picture's planes, for a sample made with them; else null.
+  const LumPlanarPicture* Planes() const { return pack_ ? &planes_ : nullptr; }
 
  private:
   ~MediaSample() = default;
+  LumPlanarPicture planes_;
+  std::function<void(BYTE*)> pack_;
+  std::once_flag packed_;
   std::atomic<ULONG> refs_{0};
   // Left uninitialised: the producer writes what it sets as the actual length
   // (zeroing a decoded HD picture first cost as much as a copy of it).
@@ -46,6 +58,9 @@ class MediaSample final : public IMediaSample {
   CMediaType type_;
   bool typeSet_ = false;
 };
+
+// The planes of a sample that kept them (see MediaSample), else null.
+const LumPlanarPicture* PlanarPictureOf(IMediaSample* sample);
 
 class FilterBase;
 

@@ -42,6 +42,18 @@ struct LumColourMap {
 };
 LumColourMap LumMakeColourMap(const LumYuvColour& from, const LumYuvColour& to);
 
+// A decoded picture in its planes: planar 4:2:0 (chromaRowShift 1: a chroma
+// row serves two luma rows) or 4:2:2 (chromaRowShift 0), and, when it is not
+// studio-range BT.601 already, the colour map that brings it there.
+struct LumPlanarPicture {
+  const std::uint8_t* planes[3] = {nullptr, nullptr, nullptr};
+  int strides[3] = {0, 0, 0};
+  int width = 0, height = 0, chromaRowShift = 0;
+  bool converts = false;
+  LumColourMap colour{};
+  const LumColourMap* Colour() const { return converts ? &colour : nullptr; }
+};
+
 // Packs planar 4:2:0 (chromaRowShift 1: a chroma row serves two luma rows)
 // or 4:2:2 (chromaRowShift 0) into packed 4:2:2 of an even width. With
 // a colour map every pixel is converted on the way; without, copied.
@@ -67,6 +79,14 @@ void LumCropScalePacked422(const std::uint8_t* src, int srcW, int srcH, int srcR
                            int cropX, int cropY, int cropW, int cropH,
                            std::uint8_t* dstY, std::uint8_t* dstU, std::uint8_t* dstV, int dstStride,
                            int dstW, int dstH, int mode);
+
+// The same for a planar picture, read straight from its planes into three
+// 4:2:2 planes of dstW x dstH. No colour is converted here: the picture's
+// map applies to the (much smaller) result. The crop window starts on an
+// even column, and on an even row for 4:2:0.
+void LumCropScalePlanar(const LumPlanarPicture& src, int cropX, int cropY, int cropW, int cropH,
+                        std::uint8_t* dstY, std::uint8_t* dstU, std::uint8_t* dstV, int dstStride,
+                        int dstW, int dstH, int mode);
 
 // Two-step filter of a plane, in place. Step one is a noise reducer: a
 // 3 x 3 weighted blur mixed into the plane by strength / 128 (0 = off,

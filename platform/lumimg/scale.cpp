@@ -67,17 +67,20 @@ int ScaleFlags(int srcW, int srcH, int dstW, int dstH, int mode) {
   return mode == 2 ? (shrinks ? SWS_AREA : SWS_BICUBIC) : SWS_BILINEAR;
 }
 
-// Scales the rows of one source buffer (a plane, or packed pixels) into up
-// to three destination planes of one stride; a null plane is not written.
-void RunScaler(SwsContext* ctx, const std::uint8_t* src, int srcStride, int rows, std::array<std::uint8_t*, 3> dst,
+// Scales the rows of a source (one buffer: a plane or packed pixels; or
+// three planes) into up to three destination planes of one stride; a null
+// plane is not written.
+using Planes3 = std::array<const std::uint8_t*, 3>;
+using Strides3 = std::array<int, 3>;
+void RunScaler(SwsContext* ctx, Planes3 src, Strides3 srcStrides, int rows, std::array<std::uint8_t*, 3> dst,
                int dstStride) {
   if (!ctx) return;
-  const std::uint8_t* srcPlanes[4] = {src, nullptr, nullptr, nullptr};
-  int srcStrides[4] = {srcStride, 0, 0, 0};
+  const std::uint8_t* srcPlanes[4] = {src[0], src[1], src[2], nullptr};
+  int strides[4] = {srcStrides[0], srcStrides[1], srcStrides[2], 0};
   std::uint8_t* dstPlanes[4] = {dst[0], dst[1], dst[2], nullptr};
   int dstStrides[4] = {0, 0, 0, 0};
   for (int i = 0; i < 3; ++i) dstStrides[i] = dst[i] ? dstStride : 0;
-  sws_scale(ctx, srcPlanes, srcStrides, 0, rows, dstPlanes, dstStrides);
+  sws_scale(ctx, srcPlanes, strides, 0, rows, dstPlanes, dstStrides);
 }
 }  // namespace
 
@@ -97,7 +100,7 @@ void LumCropScalePlane(const std::uint8_t* src, int srcW, int srcH, int srcStrid
   }
   SwsContext* ctx = t_planeScaler.Get(cropW, cropH, AV_PIX_FMT_GRAY8, dstW, dstH, AV_PIX_FMT_GRAY8,
                                       ScaleFlags(cropW, cropH, dstW, dstH, mode));
-  RunScaler(ctx, origin, srcStride, cropH, {dst, nullptr, nullptr}, dstStride);
+  RunScaler(ctx, {origin, nullptr, nullptr}, {srcStride, 0, 0}, cropH, {dst, nullptr, nullptr}, dstStride);
 }
 
 void LumCropScalePacked422(const std::uint8_t* src, int srcW, int srcH, int srcRowBytes, int cropX, int cropY,
@@ -115,7 +118,26 @@ void LumCropScalePacked422(const std::uint8_t* src, int srcW, int srcH, int srcR
   }
   SwsContext* ctx = t_planeScaler.Get(cropW, cropH, AV_PIX_FMT_YUYV422, dstW, dstH, AV_PIX_FMT_YUV422P,
                                       ScaleFlags(cropW, cropH, dstW, dstH, mode));
-  RunScaler(ctx, origin, srcRowBytes, cropH, {dstY, dstU, dstV}, dstStride);
+  RunScaler(ctx, {origin, nullptr, nullptr}, {srcRowBytes, 0, 0}, cropH, {dstY, dstU, dstV}, dstStride);
+}
+
+void LumCropScalePlanar(const LumPlanarPicture& src, int cropX, int cropY, int cropW, int cropH, std::uint8_t* dstY,
+                        std::uint8_t* dstU, std::uint8_t* dstV, int dstStride, int dstW, int dstH, int mode) {
+  if (src.width < 2 || src.height <= 0 || dstW < 2 || dstH <= 0 || !src.planes[0] || !src.planes[1] || !src.planes[2])
+    return;
+  ClipCrop(src.width, src.height, cropX, cropY, cropW, cropH);
+  // Whole chroma samples only: even columns, and even rows of 4:2:0.
+  const int shift = src.chromaRowShift ? 1 : 0;
+  cropX &= ~1;
+  cropW = std::max(std::min(cropW, src.width - cropX) & ~1, 2);
+  if (shift) cropY &= ~1;
+  const Planes3 planes = {src.planes[0] + static_cast<std::ptrdiff_t>(cropY) * src.strides[0] + cropX,
+                          src.planes[1] + static_cast<std::ptrdiff_t>(cropY >> shift) * src.strides[1] + cropX / 2,
+                          src.planes[2] + static_cast<std::ptrdiff_t>(cropY >> shift) * src.strides[2] + cropX / 2};
+  const AVPixelFormat format = shift ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV422P;
+  SwsContext* ctx = t_planeScaler.Get(cropW, cropH, format, dstW, dstH, AV_PIX_FMT_YUV422P,
+                                      ScaleFlags(cropW, cropH, dstW, dstH, mode));
+  RunScaler(ctx, planes, {src.strides[0], src.strides[1], src.strides[2]}, cropH, {dstY, dstU, dstV}, dstStride);
 }
 
 void LumPlanesToPacked24(const std::uint8_t* y, int yStride, const std::uint8_t* u, int uStride,
