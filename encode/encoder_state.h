@@ -11,6 +11,7 @@
 
 #include "encode/temp_output.h"
 #include "platform/core/threads.h"
+#include "platform/core/zero_pages.h"
 #include "platform/lumimg/lumimg.h"
 
 constexpr int kFrameQueueLimit = 80;
@@ -28,7 +29,7 @@ class PcmBuffer {
   void Clear() { start_ = bytes_ = 0; }
 
  private:
-  std::vector<std::uint8_t> data_;
+  ZeroArray<std::uint8_t> data_;
   int start_ = 0;
   int bytes_ = 0;
 };
@@ -41,8 +42,9 @@ struct EncoderState {
   int AudioBlocksDone = 0;
   int VideoFramesDone = 0;
   double SampleRemainder = 0.0;
-  // Channel and resampled buffers of the audio block in hand.
-  std::vector<std::int16_t> channelA, channelB, resampledA, resampledB, interleaved;
+  // Channel and resampled buffers of the audio block in hand, sized for the
+  // largest block: memory is taken only as far as blocks reach.
+  ZeroArray<std::int16_t> channelA, channelB, resampledA, resampledB, interleaved;
   std::unique_ptr<LumResampler> resampler1, resampler2;
   bool outputOpen = false;   // a writer is open and takes frames
   std::string OpenFilePath;  // the file that writer writes, empty without one

@@ -21,8 +21,13 @@ constexpr long kRecordingBanner = 16742263;
 void OnComplete() {
   EngineView& v = View();
   WriteLog("Complete");
+  const bool inFirstPass = Frame().IsRecording && Frame().CurrentPass == 1;
   v.RunTimerStep();
   if (!Frame().IsRecording) return;
+  // The timer step found the end point and started the second pass: the
+  // completion was the first pass's (a range of 2 s or less would otherwise
+  // end the second pass as it starts).
+  if (inFirstPass && Frame().CurrentPass == 2) return;
   if (Frame().CurrentPass == 2 && v.PositionHigh() > v.PositionLow() + 2) return;
   Engine().SourceEnded = true;
   Engine().StopAtStreamsEnd = true;

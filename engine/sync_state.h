@@ -10,6 +10,7 @@
 
 #include "platform/core/shared_value.h"
 #include "platform/core/threads.h"
+#include "platform/core/zero_pages.h"
 #include "platform/dshow/dshow.h"
 
 constexpr int kHeldAudioBytes = 3456000;     // the time-stamped audio buffer
@@ -22,20 +23,21 @@ constexpr int kSilenceBlockBytes = 192000;   // one silence delivery
 constexpr int kMaxChunkBytes = 768000;       // most buffered audio in one delivery
 constexpr int kBorrowLimitBytes = 1536000;   // owed audio paid off with silence blocks
 
-// The silence area and the audio buffer in one allocation, silence first.
+// The silence area and the audio buffer in one allocation, silence first
+// (pages only written ever take memory: the silence never is).
 class AudioBuffer {
  public:
-  AudioBuffer() : bytes_(kSilenceBytes + kHeldAudioBytes, 0) {}
+  AudioBuffer() : bytes_(kSilenceBytes + kHeldAudioBytes) {}
   std::uint8_t* data() { return bytes_.data() + kSilenceBytes; }       // offset 0
   const std::int16_t* silence() const { return reinterpret_cast<const std::int16_t*>(bytes_.data()); }
-  void ClearAll() { std::fill(bytes_.begin(), bytes_.end(), 0); }
+  void ClearAll() { bytes_.Clear(); }
   // Zeros [from, to) of the buffer (offsets from its start, clipped).
   void Zero(int from, int to);
   // Drops n bytes from the front of held bytes.
   void DropFront(int n, int held);
 
  private:
-  std::vector<std::uint8_t> bytes_;
+  ZeroPages bytes_;
 };
 
 struct SyncState {

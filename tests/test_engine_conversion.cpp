@@ -264,6 +264,18 @@ TEST_F(EngineConversion, TwoPassesWriteOneFileOverTheSameRange) {
   EXPECT_TRUE(box_.texts.empty()) << "pass 2 writes over pass 1's file without asking";
 }
 
+// A range of 2 s or less: the graph's completion at the end point ends the
+// first pass, and the second pass it starts runs to the end point too.
+TEST_F(EngineConversion, TwoPassesOverAShortRangeWriteAllOfIt) {
+  Frame().PassCount = 2;
+  ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kH264AacMp4, 6.0)));
+  host_.MovePositionLow(1);
+  host_.SetPositionHigh(3);
+  ASSERT_TRUE(host_.Convert().finished);
+  EXPECT_EQ(Frame().CurrentPass, 1);
+  ExpectPspOutput(ProbeMedia(dir_.file("out/M4V20001.MP4")), 2.0);
+}
+
 TEST_F(EngineConversion, ASmallPartLimitGivesNumberedPartsWithNothingLost) {
   AppSettings().volume = 1;
   Convert(Clip(FixtureKind::kHd720, 8.0));
