@@ -1,6 +1,8 @@
 // The re-timing of pictures and audio onto output frame slots, driven by
 // scripted sample sequences fed straight into the two callbacks.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -538,3 +540,25 @@ TEST_F(AvSync, AStopEndsAHoldThatWaitsForSound) {
 }
 
 }  // namespace
+
+namespace {
+// Pages of [p, p + bytes) the system holds in memory.
+int ResidentPages(const void* p, size_t bytes) {
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> in((bytes + page - 1) / page);
+  if (mincore(const_cast<void*>(p), bytes, in.data()) != 0) return -1;
+  return static_cast<int>(std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; }));
+}
+}  // namespace
+
+// The sound buffer is sized for the worst case (about 5 MB); a conversion
+// takes memory only for the sound it holds, and a clear leaves silence.
+TEST(SoundBuffer, TakesMemoryOnlyWhereWrittenAndIsSilentAfterAClear) {
+  AudioBuffer buffer;
+  std::memset(buffer.data(), 0x55, 8192);
+  EXPECT_LE(ResidentPages(buffer.data(), kHeldAudioBytes), 4) << "only the written pages";
+  buffer.ClearAll();
+  EXPECT_TRUE(std::all_of(buffer.data(), buffer.data() + 8192, [](std::uint8_t b) { return b == 0; }));
+  const std::int16_t* silence = buffer.silence();
+  EXPECT_TRUE(std::all_of(silence, silence + kSilenceBytes / 2, [](std::int16_t v) { return v == 0; }));
+}
