@@ -22,7 +22,7 @@ FrameBuffers::FrameBuffers() {
 
 namespace {
 // Grows the buffers to bytesPerPixel x pixels each, keeping what they hold.
-bool Grow(std::initializer_list<std::pair<std::vector<std::uint8_t>*, int>> buffers, long long pixels, int& capacity) {
+bool Grow(std::initializer_list<std::pair<FrameBytes*, int>> buffers, long long pixels, int& capacity) {
   if (pixels <= capacity) return true;
   try {
     for (const auto& [buffer, bytesPerPixel] : buffers) buffer->resize(static_cast<size_t>(pixels) * bytesPerPixel);
@@ -359,6 +359,29 @@ const std::uint8_t* ScaleFrame(SamplePicture& picture) {
   if (!planes || !ResizeNeeded() || !PlanesFitSource(*planes)) return ScaleFrame(picture.Packed(), picture.Bytes());
   if (!ScalePlanarPicture(*planes)) return CaptureFrames().OutputFrame = FallbackFrame();
   return FinishOutput();
+}
+
+bool ConvertToPlanes(SamplePicture& picture) {
+  const LumPlanarPicture* p = picture.Planes();
+  if (!p || !PlanesFitSource(*p)) return ConvertToPlanes(picture.Packed(), picture.Bytes());
+  CaptureFrameState& c = CaptureFrames();
+  const int w = p->width, h = p->height;
+  if (static_cast<long long>(w) * h > c.buffers.pixelCapacity) return false;
+  // A row at a time: packed with its colour converted, then split, so the
+  // whole picture is never packed for it.
+  FrameBuffers& b = c.buffers;
+  std::vector<std::uint8_t> row(static_cast<size_t>(w) * 2);
+  const int shift = p->chromaRowShift ? 1 : 0;
+  for (int r = 0; r < h; ++r) {
+    const std::ptrdiff_t chroma = static_cast<std::ptrdiff_t>(r >> shift);
+    LumPlanarToPacked422(p->planes[0] + static_cast<std::ptrdiff_t>(r) * p->strides[0], p->strides[0],
+                         p->planes[1] + chroma * p->strides[1], p->strides[1], p->planes[2] + chroma * p->strides[2],
+                         p->strides[2], 0, row.data(), w * 2, w, 1, p->Colour());
+    const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(r) * w;
+    LumSplitPackedToPlanes(row.data(), w * 2, b.srcY.data() + at, w, b.srcU.data() + at, w, b.srcV.data() + at, w, w, 1);
+  }
+  c.PlanesValid = true;
+  return true;
 }
 
 SamplePicture::SamplePicture(IMediaSample* sample) : sample_(sample), planes_(PlanarPictureOf(sample)) {}

@@ -5,7 +5,10 @@
 // and scaled into planes, filtered and packed again).
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "core/frame_state.h"
@@ -63,13 +66,36 @@ struct PictureColumns {
 };
 PictureColumns PillarboxColumns(int W, int H, double displayAspect);
 
+// Bytes of a frame buffer, not zeroed when it grows: every user writes what
+// it reads, and pages never written (a buffer sized for a larger picture
+// than the one in hand) take no memory.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <typename U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) {}
+  template <typename U>
+  void construct(U* p) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using FrameBytes = std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>>;
+
 // Planes and the output frame: the source planes sized for the decoded
 // picture, the target planes and the output for the output frame (an HD
 // source needs no HD output buffers). Capacities never shrink.
 struct FrameBuffers {
-  std::vector<std::uint8_t> output;          // packed 4:2:2 at the target size
-  std::vector<std::uint8_t> srcY, srcU, srcV;
-  std::vector<std::uint8_t> dstY, dstU, dstV;
+  FrameBytes output;          // packed 4:2:2 at the target size
+  FrameBytes srcY, srcU, srcV;
+  FrameBytes dstY, dstU, dstV;
   int pixelCapacity = 0;        // of the source planes
   int targetPixelCapacity = 0;  // of the target planes and the output
   FrameBuffers();
@@ -137,6 +163,10 @@ class SamplePicture {
   BYTE* packed_ = nullptr;
   bool fetched_ = false;
 };
+
+// ConvertToPlanes for a sample's picture: from the decoder's planes when it
+// has them (the whole picture is never packed), else from its packed bytes.
+bool ConvertToPlanes(SamplePicture& picture);
 
 // ScaleFrame for a sample's picture: scaled from the decoder's planes when
 // it has them (the colour converted on the scaled picture), else from its

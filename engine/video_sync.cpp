@@ -70,7 +70,7 @@ void CheckLostFrames(double& t1, bool recording) {
 // while converting only every fourth picture is split, and only until the
 // output's thumbnail is made (the scaler reads the sample itself).
 void PreparePlanes(SamplePicture& picture, bool recording) {
-  if (!recording || (KeepPreviewFrame() && !ThumbnailMade())) ConvertToPlanes(picture.Packed(), picture.Bytes());
+  if (!recording || (KeepPreviewFrame() && !ThumbnailMade())) ConvertToPlanes(picture);
 }
 
 int CallbackResult(bool recording) {
