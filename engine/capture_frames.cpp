@@ -184,6 +184,8 @@ bool ConvertToPlanes(const std::uint8_t* sample, long sampleBytes) {
   FrameBuffers& b = c.buffers;
   LumSplitPackedToPlanes(sample, SampleRowBytes(), b.srcY.data(), w, b.srcU.data(), w, b.srcV.data(), w, w, h);
   c.PlanesValid = true;
+  c.PlanesWidth = w;
+  c.PlanesHeight = h;
   return true;
 }
 
@@ -361,26 +363,35 @@ const std::uint8_t* ScaleFrame(SamplePicture& picture) {
   return FinishOutput();
 }
 
+namespace {
+// Converts the colour of 4:2:2 planes (stride: the width) in place, a row
+// at a time: packed with its map, then split back.
+void ConvertPlanesColour(FrameBuffers& b, int w, int h, const LumColourMap& colour) {
+  std::vector<std::uint8_t> row(static_cast<size_t>(w) * 2);
+  for (int r = 0; r < h; ++r) {
+    const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(r) * w;
+    LumPlanarToPacked422(b.srcY.data() + at, w, b.srcU.data() + at, w, b.srcV.data() + at, w, 0, row.data(), w * 2, w,
+                         1, &colour);
+    LumSplitPackedToPlanes(row.data(), w * 2, b.srcY.data() + at, w, b.srcU.data() + at, w, b.srcV.data() + at, w, w, 1);
+  }
+}
+}  // namespace
+
 bool ConvertToPlanes(SamplePicture& picture) {
   const LumPlanarPicture* p = picture.Planes();
   if (!p || !PlanesFitSource(*p)) return ConvertToPlanes(picture.Packed(), picture.Bytes());
   CaptureFrameState& c = CaptureFrames();
-  const int w = p->width, h = p->height;
+  const bool halve = p->width > kThumbnailPlanesWidth;
+  const int w = halve ? (p->width / 2) & ~1 : p->width, h = halve ? std::max(p->height / 2, 1) : p->height;
   if (static_cast<long long>(w) * h > c.buffers.pixelCapacity) return false;
-  // A row at a time: packed with its colour converted, then split, so the
-  // whole picture is never packed for it.
+  // Scaled (or copied) from the decoder's planes into 4:2:2, then the
+  // colour converted on the result: the whole picture is never packed.
   FrameBuffers& b = c.buffers;
-  std::vector<std::uint8_t> row(static_cast<size_t>(w) * 2);
-  const int shift = p->chromaRowShift ? 1 : 0;
-  for (int r = 0; r < h; ++r) {
-    const std::ptrdiff_t chroma = static_cast<std::ptrdiff_t>(r >> shift);
-    LumPlanarToPacked422(p->planes[0] + static_cast<std::ptrdiff_t>(r) * p->strides[0], p->strides[0],
-                         p->planes[1] + chroma * p->strides[1], p->strides[1], p->planes[2] + chroma * p->strides[2],
-                         p->strides[2], 0, row.data(), w * 2, w, 1, p->Colour());
-    const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(r) * w;
-    LumSplitPackedToPlanes(row.data(), w * 2, b.srcY.data() + at, w, b.srcU.data() + at, w, b.srcV.data() + at, w, w, 1);
-  }
+  LumCropScalePlanar(*p, 0, 0, p->width, p->height, b.srcY.data(), b.srcU.data(), b.srcV.data(), w, w, h, 2);
+  if (const LumColourMap* colour = p->Colour()) ConvertPlanesColour(b, w, h, *colour);
   c.PlanesValid = true;
+  c.PlanesWidth = w;
+  c.PlanesHeight = h;
   return true;
 }
 

@@ -116,6 +116,9 @@ struct CaptureFrameState {
   int DebugLevel = 0;
   const std::uint8_t* OutputFrame = nullptr;  // what the encoder receives for this frame
   bool PlanesValid = false;                   // the source planes hold a whole picture
+  // The picture's size in the source planes: the source's, or, split from
+  // a decoder's large picture, half of it (they serve the thumbnails).
+  int PlanesWidth = 0, PlanesHeight = 0;
   bool OutputValid = false;                   // the output buffer holds a frame of the target size
 };
 
@@ -165,7 +168,10 @@ class SamplePicture {
 };
 
 // ConvertToPlanes for a sample's picture: from the decoder's planes when it
-// has them (the whole picture is never packed), else from its packed bytes.
+// has them (the whole picture is never packed; one wider than
+// kThumbnailPlanesWidth is kept at half its size), else from its packed
+// bytes.
+constexpr int kThumbnailPlanesWidth = 960;
 bool ConvertToPlanes(SamplePicture& picture);
 
 // ScaleFrame for a sample's picture: scaled from the decoder's planes when

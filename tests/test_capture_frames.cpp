@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/dshow/filters.h"
@@ -271,5 +272,41 @@ TEST(CaptureFrames, AKeptPictureScalesFromItsPlanesWithoutPacking) {
   }
   EXPECT_NEAR(LumaAt(fromPlanes.data(), 368, 184, 100), 126, 1) << "full-range grey in studio range";
   EXPECT_EQ(PlanarPictureOf(nullptr), nullptr);
+  kept->Release();
+}
+
+// The thumbnail's planes of a large kept picture: half its size, the colour
+// converted, and the picture never packed for them.
+TEST(CaptureFrames, ThumbnailPlanesOfALargeKeptPictureAreHalfItsSize) {
+  ResetCapture();
+  const int w = 1920, h = 1080;
+  ApplyVideoMediaType(VideoType(w, h).mt, false);
+  std::vector<std::uint8_t> y(static_cast<size_t>(w) * h, 128), chroma(static_cast<size_t>(w / 2) * (h / 2), 128);
+  LumPlanarPicture planes;
+  planes.planes[0] = y.data();
+  planes.planes[1] = planes.planes[2] = chroma.data();
+  planes.strides[0] = w;
+  planes.strides[1] = planes.strides[2] = w / 2;
+  planes.width = w;
+  planes.height = h;
+  planes.chromaRowShift = 1;
+  planes.converts = true;
+  planes.colour = LumMakeColourMap(LumYuvColour{true, 0.2126, 0.0722}, kLumStudioBt601);
+  bool packed = false;
+  auto* kept = new MediaSample(static_cast<size_t>(w) * h * 2, planes, [&](BYTE*) { packed = true; });
+  kept->AddRef();
+  kept->SetActualDataLength(w * h * 2);
+  SamplePicture picture(kept);
+  ASSERT_TRUE(ConvertToPlanes(picture));
+  const CaptureFrameState& c = CaptureFrames();
+  EXPECT_TRUE(c.PlanesValid);
+  EXPECT_EQ(c.PlanesWidth, 960);
+  EXPECT_EQ(c.PlanesHeight, 540);
+  EXPECT_FALSE(packed);
+  // Chroma rows hold half as many samples, at the luma width's stride.
+  for (const auto& [row, column] : {std::pair{0, 0}, std::pair{270, 480}, std::pair{539, 959}}) {
+    EXPECT_NEAR(c.buffers.srcY[static_cast<size_t>(row) * 960 + column], 126, 1) << "full-range grey in studio range";
+    EXPECT_EQ(c.buffers.srcU[static_cast<size_t>(row) * 960 + column / 2], 128);
+  }
   kept->Release();
 }

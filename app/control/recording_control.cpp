@@ -52,8 +52,8 @@ void TakeAutoThumbnail(double recorded) {
   CritSecLock lock(CaptureLock());
   const CaptureFrameState& c = CaptureFrames();
   if (!c.PlanesValid) return;
-  const FramePlanes planes{c.buffers.srcY.data(), c.buffers.srcU.data(), c.buffers.srcV.data(),
-                           std::abs(c.video.SourceWidth), std::abs(c.video.SourceHeight)};
+  const FramePlanes planes{c.buffers.srcY.data(), c.buffers.srcU.data(), c.buffers.srcV.data(), c.PlanesWidth,
+                           c.PlanesHeight};
   MakeThumbnailForCurrentOutput(planes, [](const std::string& bmp) { View().ShowThumbnailGlyph(bmp); });
 }
 
