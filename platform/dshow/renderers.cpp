@@ -235,7 +235,11 @@ bool SdlAudioAvailable() {
     // programs that join now and then never returned (one thread left,
     // waiting for a device thread already gone). The system closes the
     // device with the process.
-    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    // The dummy driver (the batch programs, machines without sound) plays
+    // nothing: no device is opened, and no device thread ends at the close.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    return !driver || std::strcmp(driver, "dummy") != 0;
   }();
   return ok;
 }
