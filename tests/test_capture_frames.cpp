@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -208,6 +209,38 @@ TEST(CaptureFrames, PreviewThinningKeepsOneFrameInFour) {
   EXPECT_EQ(kept, 10);
 }
 
+namespace {
+// A decoder's kept picture of full-range BT.709 4:2:0 planes (w x h), as the
+// video decoder delivers it: packed (and *packed set) only when read.
+struct KeptPicture {
+  std::vector<std::uint8_t> y, u, v;
+  LumPlanarPicture planes;
+  bool packed = false;
+  MediaSample* sample = nullptr;
+  KeptPicture(int w, int h) : y(static_cast<size_t>(w) * h), u(static_cast<size_t>(w / 2) * (h / 2)), v(u.size()) {
+    planes.planes[0] = y.data();
+    planes.planes[1] = u.data();
+    planes.planes[2] = v.data();
+    planes.strides[0] = w;
+    planes.strides[1] = planes.strides[2] = w / 2;
+    planes.width = w;
+    planes.height = h;
+    planes.chromaRowShift = 1;
+    planes.converts = true;
+    planes.colour = LumMakeColourMap(LumYuvColour{true, 0.2126, 0.0722}, kLumStudioBt601);
+    sample = new MediaSample(static_cast<size_t>(w) * h * 2, planes, [this, w, h](BYTE* dst) {
+      packed = true;
+      LumPlanarToPacked422(y.data(), w, u.data(), w / 2, v.data(), w / 2, 1, dst, w * 2, w, h, planes.Colour());
+    });
+    sample->AddRef();
+    sample->SetActualDataLength(w * h * 2);
+  }
+  KeptPicture(const KeptPicture&) = delete;
+  KeptPicture& operator=(const KeptPicture&) = delete;
+  ~KeptPicture() { sample->Release(); }
+};
+}  // namespace
+
 // A decoder's kept picture (full-range 4:2:0 planes, packed only when read)
 // scales straight from its planes: the output matches what the packed,
 // converted bytes give, the colour is converted once scaled, the side bars
@@ -216,33 +249,15 @@ TEST(CaptureFrames, AKeptPictureScalesFromItsPlanesWithoutPacking) {
   ResetCapture();
   const int w = 720, h = 576;
   ApplyVideoMediaType(VideoType(w, h).mt, false);
-  std::vector<std::uint8_t> y(static_cast<size_t>(w) * h), u(static_cast<size_t>(w / 2) * (h / 2)), v(u.size());
+  KeptPicture kept(w, h);
   for (int row = 0; row < h; ++row)
-    for (int x = 0; x < w; ++x) y[static_cast<size_t>(row) * w + x] = x < w / 3 ? 0 : x < 2 * w / 3 ? 128 : 255;
+    for (int x = 0; x < w; ++x) kept.y[static_cast<size_t>(row) * w + x] = x < w / 3 ? 0 : x < 2 * w / 3 ? 128 : 255;
   // Coloured thirds left and right, neutral grey in the middle.
-  for (size_t i = 0; i < u.size(); ++i) {
+  for (size_t i = 0; i < kept.u.size(); ++i) {
     const size_t x = i % (w / 2);
-    u[i] = static_cast<std::uint8_t>(x < w / 6 ? 90 : x < w / 3 ? 128 : 160);
-    v[i] = static_cast<std::uint8_t>(x < w / 6 ? 200 : x < w / 3 ? 128 : 60);
+    kept.u[i] = static_cast<std::uint8_t>(x < w / 6 ? 90 : x < w / 3 ? 128 : 160);
+    kept.v[i] = static_cast<std::uint8_t>(x < w / 6 ? 200 : x < w / 3 ? 128 : 60);
   }
-  LumPlanarPicture planes;
-  planes.planes[0] = y.data();
-  planes.planes[1] = u.data();
-  planes.planes[2] = v.data();
-  planes.strides[0] = w;
-  planes.strides[1] = planes.strides[2] = w / 2;
-  planes.width = w;
-  planes.height = h;
-  planes.chromaRowShift = 1;
-  planes.converts = true;
-  planes.colour = LumMakeColourMap(LumYuvColour{true, 0.2126, 0.0722}, kLumStudioBt601);
-  bool packed = false;
-  auto* kept = new MediaSample(static_cast<size_t>(w) * h * 2, planes, [&](BYTE* dst) {
-    packed = true;
-    LumPlanarToPacked422(y.data(), w, u.data(), w / 2, v.data(), w / 2, 1, dst, w * 2, w, h, planes.Colour());
-  });
-  kept->AddRef();
-  kept->SetActualDataLength(w * h * 2);
   ScaleSettings& s = CaptureFrames().scale;
   s.NeedResize = true;
   s.TargetWidth = 368;
@@ -251,17 +266,17 @@ TEST(CaptureFrames, AKeptPictureScalesFromItsPlanesWithoutPacking) {
   s.PictureWidth = 288;
   s.Crop = CropFractions{0.1, 0.1, 0.9, 0.9};
 
-  SamplePicture picture(kept);
+  SamplePicture picture(kept.sample);
   ASSERT_NE(picture.Planes(), nullptr);
   const std::uint8_t* out = ScaleFrame(picture);
   ASSERT_EQ(out, CaptureFrames().buffers.output.data());
-  EXPECT_FALSE(packed) << "the planes were scaled, the picture never packed";
+  EXPECT_FALSE(kept.packed) << "the planes were scaled, the picture never packed";
   const std::vector<std::uint8_t> fromPlanes(out, out + 368 * 208 * 2);
 
   BYTE* bytes = nullptr;
-  ASSERT_EQ(kept->GetPointer(&bytes), S_OK);
-  EXPECT_TRUE(packed);
-  out = ScaleFrame(bytes, kept->GetActualDataLength());
+  ASSERT_EQ(kept.sample->GetPointer(&bytes), S_OK);
+  EXPECT_TRUE(kept.packed);
+  out = ScaleFrame(bytes, kept.sample->GetActualDataLength());
   int worst = 0;
   for (size_t i = 0; i < fromPlanes.size(); ++i) worst = std::max(worst, std::abs(fromPlanes[i] - out[i]));
   EXPECT_LE(worst, 3) << "scaled from the planes as from the packed bytes";
@@ -272,7 +287,6 @@ TEST(CaptureFrames, AKeptPictureScalesFromItsPlanesWithoutPacking) {
   }
   EXPECT_NEAR(LumaAt(fromPlanes.data(), 368, 184, 100), 126, 1) << "full-range grey in studio range";
   EXPECT_EQ(PlanarPictureOf(nullptr), nullptr);
-  kept->Release();
 }
 
 // The thumbnail's planes of a large kept picture: half its size, the colour
@@ -281,32 +295,20 @@ TEST(CaptureFrames, ThumbnailPlanesOfALargeKeptPictureAreHalfItsSize) {
   ResetCapture();
   const int w = 1920, h = 1080;
   ApplyVideoMediaType(VideoType(w, h).mt, false);
-  std::vector<std::uint8_t> y(static_cast<size_t>(w) * h, 128), chroma(static_cast<size_t>(w / 2) * (h / 2), 128);
-  LumPlanarPicture planes;
-  planes.planes[0] = y.data();
-  planes.planes[1] = planes.planes[2] = chroma.data();
-  planes.strides[0] = w;
-  planes.strides[1] = planes.strides[2] = w / 2;
-  planes.width = w;
-  planes.height = h;
-  planes.chromaRowShift = 1;
-  planes.converts = true;
-  planes.colour = LumMakeColourMap(LumYuvColour{true, 0.2126, 0.0722}, kLumStudioBt601);
-  bool packed = false;
-  auto* kept = new MediaSample(static_cast<size_t>(w) * h * 2, planes, [&](BYTE*) { packed = true; });
-  kept->AddRef();
-  kept->SetActualDataLength(w * h * 2);
-  SamplePicture picture(kept);
+  KeptPicture kept(w, h);
+  std::fill(kept.y.begin(), kept.y.end(), 128);
+  std::fill(kept.u.begin(), kept.u.end(), 128);
+  std::fill(kept.v.begin(), kept.v.end(), 128);
+  SamplePicture picture(kept.sample);
   ASSERT_TRUE(ConvertToPlanes(picture));
   const CaptureFrameState& c = CaptureFrames();
   EXPECT_TRUE(c.PlanesValid);
   EXPECT_EQ(c.PlanesWidth, 960);
   EXPECT_EQ(c.PlanesHeight, 540);
-  EXPECT_FALSE(packed);
+  EXPECT_FALSE(kept.packed);
   // Chroma rows hold half as many samples, at the luma width's stride.
   for (const auto& [row, column] : {std::pair{0, 0}, std::pair{270, 480}, std::pair{539, 959}}) {
     EXPECT_NEAR(c.buffers.srcY[static_cast<size_t>(row) * 960 + column], 126, 1) << "full-range grey in studio range";
     EXPECT_EQ(c.buffers.srcU[static_cast<size_t>(row) * 960 + column / 2], 128);
   }
-  kept->Release();
 }
