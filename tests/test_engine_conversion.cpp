@@ -239,6 +239,33 @@ TEST_F(EngineConversion, AFullRangeSourceComesOutInStudioRange) {
   }
 }
 
+// The thumbnail a conversion makes 2.5 s in, from an HD source (its planes
+// kept at half size): 160x120 and the picture the output shows then.
+TEST_F(EngineConversion, TheThumbnailOfAnHdSourceShowsItsPicture) {
+  const std::string out = Convert(Clip(FixtureKind::kHd720, 4.0));
+  const std::string thm = out.substr(0, out.rfind('.')) + ".THM";
+  int status = 0;
+  const std::string thumb = RunCommand("ffmpeg -v error -i '" + thm + "' -f rawvideo -pix_fmt gray -", &status);
+  ASSERT_EQ(status, 0) << thm;
+  ASSERT_EQ(thumb.size(), 160u * 120);
+  const std::string frames = RunCommand("ffmpeg -v error -ss 2 -i '" + out +
+                                            "' -vf scale=160:120:flags=area -f rawvideo -pix_fmt gray -",
+                                        &status);
+  ASSERT_EQ(status, 0);
+  ASSERT_GE(frames.size(), 160u * 120);
+  // The mean difference to the closest of the output's frames from 2 s on:
+  // about 8 (a JPEG of a moving pattern); planes read at a wrong size give
+  // about 37.
+  double closest = 255;
+  for (size_t at = 0; at + thumb.size() <= frames.size(); at += thumb.size()) {
+    double sum = 0;
+    for (size_t i = 0; i < thumb.size(); ++i)
+      sum += std::abs(static_cast<unsigned char>(thumb[i]) - static_cast<unsigned char>(frames[at + i]));
+    closest = std::min(closest, sum / thumb.size());
+  }
+  EXPECT_LT(closest, 16.0);
+}
+
 TEST_F(EngineConversion, AStartAndStopRangeConvertsExactlyThatRange) {
   ASSERT_TRUE(host_.OpenSource(Clip(FixtureKind::kH264AacMp4, 8.0)));
   host_.MovePositionLow(2);
