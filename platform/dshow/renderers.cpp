@@ -274,15 +274,12 @@ class AudioRenderer : public Renderer, public IBasicAudio {
     CMediaType mt = pins_[0]->CurrentType();
     const auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(mt.pbFormat);
     if (!wfx) return;
-    // Volume in hundredths of a decibel to a linear factor.
-    const double gain = volume_ <= -10000 ? 0.0 : std::pow(10.0, volume_.load() / 2000.0);
-    // Silence opens no device (a conversion, the batch programs): nothing
-    // to play, and no device thread to end at the close.
-    if (gain == 0.0 && !dev_) return;
     if (!OpenDevice(*wfx)) return;
     BYTE* p = nullptr;
     if (FAILED(s->GetPointer(&p))) return;
     LONG len = s->GetActualDataLength();
+    // Volume in hundredths of a decibel to a linear factor.
+    const double gain = volume_ <= -10000 ? 0.0 : std::pow(10.0, volume_.load() / 2000.0);
     buf_.assign(p, p + len);
     if (wfx->wBitsPerSample == 16) {
       auto* v = reinterpret_cast<int16_t*>(buf_.data());
