@@ -16,7 +16,6 @@ class ZeroPages {
   ZeroPages& operator=(const ZeroPages&) = delete;
 
   std::uint8_t* data() const { return data_; }
-  std::size_t size() const { return bytes_; }
   // Zero again everywhere, handing the written pages back.
   void Clear();
 
@@ -32,10 +31,8 @@ class ZeroArray {
   explicit ZeroArray(std::size_t count) : pages_(count * sizeof(T)), count_(count) {}
   T* data() const { return reinterpret_cast<T*>(pages_.data()); }
   T* begin() const { return data(); }
-  T* end() const { return data() + count_; }
   std::size_t size() const { return count_; }
   T& operator[](std::size_t i) const { return data()[i]; }
-  void Clear() { pages_.Clear(); }
 
  private:
   ZeroPages pages_;
