@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -23,7 +24,12 @@ void ConfigureH264(AVCodecContext* c, AVDictionary** options) {
   av_dict_set(options, "profile", "main", 0);
   av_dict_set(options, "level", small ? "2.1" : "3.0", 0);
   av_dict_set(options, "coder", "cabac", 0);
-  av_dict_set(options, "x264-params", "ref=2:slices=1:b-pyramid=none:bframes=2:open-gop=0", 0);
+  // The look-ahead spans one group of pictures: with the buffer limit below
+  // the encoder would otherwise look about a second ahead and hold that many
+  // more pictures, for no better quality with short groups.
+  const std::string params =
+      "ref=2:slices=1:b-pyramid=none:bframes=2:open-gop=0:rc-lookahead=" + std::to_string(c->gop_size);
+  av_dict_set(options, "x264-params", params.c_str(), 0);
   // The level's bit-rate and buffer limits, so the stream stays in level.
   const int64_t maxRate = small ? 4000000 : 10000000;
   c->rc_max_rate = maxRate;

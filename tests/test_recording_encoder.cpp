@@ -81,6 +81,12 @@ TEST(RecordingEncoder, InlineH264IsMainProfileCabacWithTwoReferencesAndMonoSourc
   std::string info = RunCommand("mediainfo --Inform='Video;%Format_Settings_CABAC% %Format_Settings_RefFrames%' '" +
                                 rec.outputPath + "'");
   EXPECT_EQ(info, "Yes 2\n");
+  // The level's rate limits hold, and the look-ahead stays one group long
+  // (the buffer limit alone would make it about a second of pictures).
+  const std::string settings =
+      RunCommand("mediainfo --Inform='Video;%Encoded_Library_Settings%' '" + rec.outputPath + "'");
+  EXPECT_NE(settings.find("vbv_maxrate=4000 / vbv_bufsize=4000"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("rc_lookahead=12 "), std::string::npos) << settings;
   // A mono source gives two identical channels: their difference is silent
   // but for coding noise (the short last frame aside), while the tone is loud.
   auto maxVolumeDb = [&](const char* filter) {
