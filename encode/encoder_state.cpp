@@ -14,7 +14,10 @@
 bool PcmBuffer::Append(const void* src, int n) {
   if (n <= 0) return true;
   if (bytes_ + n > static_cast<int>(data_.size())) return false;
-  if (start_ + bytes_ + n > static_cast<int>(data_.size())) {
+  // The held bytes move to the front once the taken ones before them
+  // outweigh them (a copy no longer than what was taken), so the buffer
+  // touches little more than it holds instead of cycling through all of it.
+  if (start_ + bytes_ + n > static_cast<int>(data_.size()) || (start_ >= bytes_ && start_ >= kCompactBytes)) {
     std::memmove(data_.data(), data_.data() + start_, static_cast<size_t>(bytes_));
     start_ = 0;
   }

@@ -29,6 +29,7 @@ class PcmBuffer {
   void Clear() { start_ = bytes_ = 0; }
 
  private:
+  static constexpr int kCompactBytes = 65536;
   ZeroArray<std::uint8_t> data_;
   int start_ = 0;
   int bytes_ = 0;

@@ -1,8 +1,12 @@
 #include "encode/audio_blocks.h"
+#include "encode/encoder_state.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
+
+#include "tests/support/test_support.h"
 
 TEST(AudioBlocks, BlockSizesFollowTheFrameRateWithoutDrift) {
   double rem = 0;
@@ -64,4 +68,26 @@ TEST(AudioBlocks, ChannelConversionTable) {
   const std::int16_t eight[8] = {100, 200, 10, 20, 1000, 3000, 5, 5};
   ConvertChannels(eight, 1, 8, 2, 1, a, b);
   EXPECT_EQ(a[0], (100 + 10 + 20 + 1000) / 2);
+}
+
+// The encoder's PCM buffer is sized for the worst case (1.5 MB): a long
+// conversion that takes each block soon after it comes keeps only a little
+// of it in memory, and hands back every byte in order.
+TEST(PcmBuffer, KeepsLittleInMemoryWhenBlocksAreTakenSoonAndLosesNothing) {
+  PcmBuffer buffer;
+  const std::uint8_t* base = buffer.front();
+  std::vector<std::uint8_t> block(3202);
+  std::uint32_t next = 0, expected = 0;
+  for (int i = 0; i < 4000; ++i) {  // 12.8 MB through, about a minute of sound
+    for (auto& b : block) b = static_cast<std::uint8_t>(next++ * 7);
+    ASSERT_TRUE(buffer.Append(block.data(), static_cast<int>(block.size())));
+    while (buffer.bytes() >= 3 * 3202) {  // up to three blocks wait
+      for (int k = 0; k < 3202; ++k)
+        ASSERT_EQ(buffer.front()[k], static_cast<std::uint8_t>(expected++ * 7)) << "byte " << expected;
+      buffer.Consume(3202);
+    }
+  }
+  const int resident = ResidentPages(base, kAudioBufferBytes);
+  EXPECT_GE(resident, 1);
+  EXPECT_LE(resident, 64) << "pages of 4 KiB, against 375 for the whole buffer";
 }

@@ -1,8 +1,6 @@
 // The re-timing of pictures and audio onto output frame slots, driven by
 // scripted sample sequences fed straight into the two callbacks.
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -24,6 +22,7 @@
 #include "engine/video_sync.h"
 #include "platform/dshow/filters.h"
 #include "settings/settings.h"
+#include "tests/support/test_support.h"
 
 namespace {
 constexpr int kW = 64, kH = 48;
@@ -540,18 +539,6 @@ TEST_F(AvSync, AStopEndsAHoldThatWaitsForSound) {
   EXPECT_EQ(deliveries_.size(), 25u) << "the second of sound there is, no more";
 }
 
-}  // namespace
-
-namespace {
-// Pages of [p, p + bytes) the system holds in memory; -1 when it cannot tell.
-int ResidentPages(const void* p, size_t bytes) {
-  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t from = reinterpret_cast<uintptr_t>(p) & ~(page - 1);
-  const size_t length = bytes + (reinterpret_cast<uintptr_t>(p) - from);
-  std::vector<unsigned char> in((length + page - 1) / page);
-  if (mincore(reinterpret_cast<void*>(from), length, in.data()) != 0) return -1;
-  return static_cast<int>(std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; }));
-}
 }  // namespace
 
 // The sound buffer is sized for the worst case (about 5 MB); a conversion

@@ -1,11 +1,14 @@
 #include "tests/support/test_support.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,4 +79,13 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 std::string PacketChecksums(const std::string& path) {
   return RunCommand("ffmpeg -nostdin -v error -i '" + path + "' -map 0 -c copy -f framemd5 - 2>&1");
+}
+
+int ResidentPages(const void* p, std::size_t bytes) {
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto from = reinterpret_cast<std::uintptr_t>(p) & ~(page - 1);
+  const std::size_t length = bytes + (reinterpret_cast<std::uintptr_t>(p) - from);
+  std::vector<unsigned char> in((length + page - 1) / page);
+  if (mincore(reinterpret_cast<void*>(from), length, in.data()) != 0) return -1;
+  return static_cast<int>(std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; }));
 }

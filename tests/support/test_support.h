@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the tests.
+#include <cstddef>
 #include <deque>
 #include <string>
 #include <vector>
@@ -48,3 +49,6 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // lines and ffmpeg's error text when it cannot read the file. Equal for two
 // files that hold the same packets whatever their layout.
 std::string PacketChecksums(const std::string& path);
+
+// Pages of [p, p + bytes) the system holds in memory; -1 when it cannot tell.
+int ResidentPages(const void* p, std::size_t bytes);
