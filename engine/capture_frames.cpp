@@ -21,11 +21,16 @@ FrameBuffers::FrameBuffers() {
 }
 
 namespace {
-// Grows the buffers to bytesPerPixel x pixels each, keeping what they hold.
-bool Grow(std::initializer_list<std::pair<FrameBytes*, int>> buffers, long long pixels, int& capacity) {
+// Grows the buffers to bytesPerPixel x pixels each, keeping what they hold
+// unless keep is false (a copy would take memory for the old size).
+bool Grow(std::initializer_list<std::pair<FrameBytes*, int>> buffers, long long pixels, int& capacity, bool keep) {
   if (pixels <= capacity) return true;
   try {
-    for (const auto& [buffer, bytesPerPixel] : buffers) buffer->resize(static_cast<size_t>(pixels) * bytesPerPixel);
+    for (const auto& [buffer, bytesPerPixel] : buffers) {
+      const size_t bytes = static_cast<size_t>(pixels) * bytesPerPixel;
+      if (keep) buffer->resize(bytes);
+      else FrameBytes(bytes).swap(*buffer);
+    }
   } catch (const std::bad_alloc&) {
     WriteLog("malloc error");
     return false;
@@ -35,12 +40,14 @@ bool Grow(std::initializer_list<std::pair<FrameBytes*, int>> buffers, long long 
 }
 }  // namespace
 
+// The source planes are refilled from the next picture (a new size clears
+// PlanesValid); the output may hold the picture last written.
 bool FrameBuffers::Reserve(long long pixels) {
-  return Grow({{&srcY, 1}, {&srcU, 1}, {&srcV, 1}}, pixels, pixelCapacity);
+  return Grow({{&srcY, 1}, {&srcU, 1}, {&srcV, 1}}, pixels, pixelCapacity, false);
 }
 
 bool FrameBuffers::ReserveTarget(long long pixels) {
-  return Grow({{&output, 2}, {&dstY, 1}, {&dstU, 1}, {&dstV, 1}}, pixels, targetPixelCapacity);
+  return Grow({{&output, 2}, {&dstY, 1}, {&dstU, 1}, {&dstV, 1}}, pixels, targetPixelCapacity, true);
 }
 
 CaptureFrameState& CaptureFrames() {
@@ -381,8 +388,9 @@ bool ConvertToPlanes(SamplePicture& picture) {
   const LumPlanarPicture* p = picture.Planes();
   if (!p || !PlanesFitSource(*p)) return ConvertToPlanes(picture.Packed(), picture.Bytes());
   CaptureFrameState& c = CaptureFrames();
-  const bool halve = p->width > kThumbnailPlanesWidth;
-  const int w = halve ? (p->width / 2) & ~1 : p->width, h = halve ? std::max(p->height / 2, 1) : p->height;
+  const int shrink = (p->width + kThumbnailPlanesWidth - 1) / kThumbnailPlanesWidth;
+  const int w = shrink > 1 ? std::max((p->width / shrink) & ~1, 2) : p->width;
+  const int h = std::max(p->height / shrink, 1);
   if (static_cast<long long>(w) * h > c.buffers.pixelCapacity) return false;
   // Scaled (or copied) from the decoder's planes into 4:2:2, then the
   // colour converted on the result: the whole picture is never packed.

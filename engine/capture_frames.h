@@ -13,6 +13,7 @@
 
 #include "core/frame_state.h"
 #include "platform/core/shared_value.h"
+#include "platform/core/zero_pages.h"
 #include "platform/dshow/dshow.h"
 #include "platform/lumimg/lumimg.h"
 
@@ -66,28 +67,10 @@ struct PictureColumns {
 };
 PictureColumns PillarboxColumns(int W, int H, double displayAspect);
 
-// Bytes of a frame buffer, not zeroed when it grows: every user writes what
-// it reads, and pages never written (a buffer sized for a larger picture
-// than the one in hand) take no memory.
-template <typename T>
-struct UninitialisedAllocator : std::allocator<T> {
-  template <typename U>
-  struct rebind {
-    using other = UninitialisedAllocator<U>;
-  };
-  UninitialisedAllocator() = default;
-  template <typename U>
-  UninitialisedAllocator(const UninitialisedAllocator<U>&) {}
-  template <typename U>
-  void construct(U* p) {
-    ::new (static_cast<void*>(p)) U;
-  }
-  template <typename U, typename... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-  }
-};
-using FrameBytes = std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>>;
+// Bytes of a frame buffer, on fresh pages and not zeroed: every user writes
+// what it reads, and pages never written (a buffer sized for a larger
+// picture than the one in hand) take no memory.
+using FrameBytes = std::vector<std::uint8_t, FreshPagesAllocator<std::uint8_t>>;
 
 // Planes and the output frame: the source planes sized for the decoded
 // picture, the target planes and the output for the output frame (an HD
@@ -169,9 +152,9 @@ class SamplePicture {
 
 // ConvertToPlanes for a sample's picture: from the decoder's planes when it
 // has them (the whole picture is never packed; one wider than
-// kThumbnailPlanesWidth is kept at half its size), else from its packed
-// bytes.
-constexpr int kThumbnailPlanesWidth = 960;
+// kThumbnailPlanesWidth is shrunk by the least whole factor that brings it
+// within: a 160 x 120 thumbnail needs no more), else from its packed bytes.
+constexpr int kThumbnailPlanesWidth = 480;
 bool ConvertToPlanes(SamplePicture& picture);
 
 // ScaleFrame for a sample's picture: scaled from the decoder's planes when

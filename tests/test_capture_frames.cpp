@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -289,26 +291,32 @@ TEST(CaptureFrames, AKeptPictureScalesFromItsPlanesWithoutPacking) {
   EXPECT_EQ(PlanarPictureOf(nullptr), nullptr);
 }
 
-// The thumbnail's planes of a large kept picture: half its size, the colour
-// converted, and the picture never packed for them.
-TEST(CaptureFrames, ThumbnailPlanesOfALargeKeptPictureAreHalfItsSize) {
-  ResetCapture();
-  const int w = 1920, h = 1080;
-  ApplyVideoMediaType(VideoType(w, h).mt, false);
-  KeptPicture kept(w, h);
-  std::fill(kept.y.begin(), kept.y.end(), 128);
-  std::fill(kept.u.begin(), kept.u.end(), 128);
-  std::fill(kept.v.begin(), kept.v.end(), 128);
-  SamplePicture picture(kept.sample);
-  ASSERT_TRUE(ConvertToPlanes(picture));
-  const CaptureFrameState& c = CaptureFrames();
-  EXPECT_TRUE(c.PlanesValid);
-  EXPECT_EQ(c.PlanesWidth, 960);
-  EXPECT_EQ(c.PlanesHeight, 540);
-  EXPECT_FALSE(kept.packed);
-  // Chroma rows hold half as many samples, at the luma width's stride.
-  for (const auto& [row, column] : {std::pair{0, 0}, std::pair{270, 480}, std::pair{539, 959}}) {
-    EXPECT_NEAR(c.buffers.srcY[static_cast<size_t>(row) * 960 + column], 126, 1) << "full-range grey in studio range";
-    EXPECT_EQ(c.buffers.srcU[static_cast<size_t>(row) * 960 + column / 2], 128);
+// The thumbnail's planes of a large kept picture: shrunk by a whole factor
+// to at most 480 wide, the colour converted, and the picture never packed
+// for them.
+TEST(CaptureFrames, ThumbnailPlanesOfALargeKeptPictureAreShrunkToAtMost480Wide) {
+  for (const auto& [w, h, planesW, planesH] : {std::tuple{1920, 1080, 480, 270}, std::tuple{1280, 720, 426, 240},
+                                               std::tuple{640, 480, 320, 240}, std::tuple{480, 272, 480, 272}}) {
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+    ResetCapture();
+    ApplyVideoMediaType(VideoType(w, h).mt, false);
+    KeptPicture kept(w, h);
+    std::fill(kept.y.begin(), kept.y.end(), 128);
+    std::fill(kept.u.begin(), kept.u.end(), 128);
+    std::fill(kept.v.begin(), kept.v.end(), 128);
+    SamplePicture picture(kept.sample);
+    ASSERT_TRUE(ConvertToPlanes(picture));
+    const CaptureFrameState& c = CaptureFrames();
+    EXPECT_TRUE(c.PlanesValid);
+    EXPECT_EQ(c.PlanesWidth, planesW);
+    EXPECT_EQ(c.PlanesHeight, planesH);
+    EXPECT_FALSE(kept.packed);
+    // Chroma rows hold half as many samples, at the luma width's stride.
+    for (const auto& [row, column] : {std::pair{0, 0}, std::pair{planesH / 2, planesW / 2},
+                                      std::pair{planesH - 1, planesW - 1}}) {
+      const size_t at = static_cast<size_t>(row) * planesW;
+      EXPECT_NEAR(c.buffers.srcY[at + column], 126, 1) << "full-range grey in studio range";
+      EXPECT_EQ(c.buffers.srcU[at + column / 2], 128);
+    }
   }
 }

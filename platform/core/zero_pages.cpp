@@ -5,16 +5,21 @@
 #include <cstring>
 #include <new>
 
-ZeroPages::ZeroPages(std::size_t bytes) : data_(nullptr), bytes_(bytes) {
-  if (bytes_ == 0) return;
-  void* p = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+void* MapFreshPages(std::size_t bytes) {
+  void* p = mmap(nullptr, bytes == 0 ? 1 : bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
-  data_ = static_cast<std::uint8_t*>(p);
+  return p;
 }
 
-ZeroPages::~ZeroPages() {
-  if (data_) munmap(data_, bytes_);
+void UnmapPages(void* p, std::size_t bytes) {
+  if (p) munmap(p, bytes == 0 ? 1 : bytes);
 }
+
+ZeroPages::ZeroPages(std::size_t bytes) : data_(nullptr), bytes_(bytes) {
+  if (bytes_ > 0) data_ = static_cast<std::uint8_t*>(MapFreshPages(bytes_));
+}
+
+ZeroPages::~ZeroPages() { UnmapPages(data_, bytes_); }
 
 void ZeroPages::Clear() {
   // Private anonymous pages read as zeros again once discarded; should the

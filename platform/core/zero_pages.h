@@ -6,6 +6,13 @@
 // hundred kilobytes.
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <utility>
+
+// Fresh anonymous pages for bytes (read as zeros, taken on first write), and
+// their release. MapFreshPages throws std::bad_alloc when there is no room.
+void* MapFreshPages(std::size_t bytes);
+void UnmapPages(void* p, std::size_t bytes);
 
 class ZeroPages {
  public:
@@ -37,4 +44,30 @@ class ZeroArray {
  private:
   ZeroPages pages_;
   std::size_t count_;
+};
+
+// A container allocator on fresh pages: a buffer sized for a larger picture
+// than the one in hand takes memory only as far as it is written, whatever
+// memory the process freed before. Elements are not initialised: the pages
+// read as zeros already.
+template <typename T>
+struct FreshPagesAllocator {
+  using value_type = T;
+  FreshPagesAllocator() = default;
+  template <typename U>
+  FreshPagesAllocator(const FreshPagesAllocator<U>&) {}
+  T* allocate(std::size_t n) { return static_cast<T*>(MapFreshPages(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t n) { UnmapPages(p, n * sizeof(T)); }
+  template <typename U>
+  void construct(U* p) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+  template <typename U>
+  bool operator==(const FreshPagesAllocator<U>&) const { return true; }
+  template <typename U>
+  bool operator!=(const FreshPagesAllocator<U>&) const { return false; }
 };
