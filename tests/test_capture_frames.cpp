@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/dshow/filters.h"
+#include "tests/support/test_support.h"
 
 namespace {
 // A video-info type of w x h (negative h: top-down) at the given frame time.
@@ -115,6 +116,18 @@ TEST(CaptureFrames, BuffersGrowOnlyPastTheStaticSize) {
   EXPECT_EQ(b.dstV.size(), 921600u);
   EXPECT_TRUE(b.Reserve(320 * 240));
   EXPECT_EQ(b.srcY.size(), 2073600u) << "buffers never shrink";
+  // Sized for a larger picture than the one in hand, they take memory only
+  // where written: the grown source planes hold no copy of the old ones,
+  // and the output keeps what it held.
+  FrameBuffers fresh;
+  std::memset(fresh.srcY.data(), 0x40, fresh.srcY.size());
+  fresh.output[0] = 0x41;
+  ASSERT_TRUE(fresh.Reserve(1920 * 1080));
+  ASSERT_TRUE(fresh.ReserveTarget(1280 * 720));
+  std::memset(fresh.srcY.data(), 0x42, 480 * 270);
+  EXPECT_LE(ResidentPages(fresh.srcY.data(), fresh.srcY.size()), (480 * 270 + 8191) / 4096);
+  EXPECT_EQ(ResidentPages(fresh.srcU.data(), fresh.srcU.size()), 0);
+  EXPECT_EQ(fresh.output[0], 0x41);
 
   // A 1280 x 720 type (top-down, negative height) grows the capture buffers.
   ResetCapture();
