@@ -10,3 +10,5 @@ corvane_test(test_filter_graph
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_filter_graph.cpp ${PROJECT_SOURCE_DIR}/engine/my_clock.cpp
   LIBS corvane_grabbers corvane_dshow corvane_fixtures
   LABELS threads)
+
+corvane_test(test_packet_queue SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/test_packet_queue.cpp LIBS corvane_dshow)

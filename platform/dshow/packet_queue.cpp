@@ -5,7 +5,7 @@
 
 void PacketQueue::Push(PacketPtr p, const std::function<bool()>& goOn) {
   std::unique_lock<std::mutex> lock(m_);
-  while (!aborted_ && q_.size() >= kSoftLimit) {
+  while (!aborted_ && Busy()) {
     if (Full()) {
       cv_.wait_for(lock, std::chrono::milliseconds(20));
       continue;

@@ -20,7 +20,12 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 
 class PacketQueue {
  public:
-  static constexpr std::size_t kSoftLimit = 48;   // demuxer waits beyond this...
+  static constexpr std::size_t kSoftLimit = 48;   // demuxer waits beyond this,
+  // or beyond kSoftMinimum packets once they fill kSoftBytes (large HD
+  // pictures: a second of them would hold megabytes the decoder does not
+  // need yet)...
+  static constexpr std::size_t kSoftMinimum = 8;
+  static constexpr std::size_t kSoftBytes = 512u << 10;
   static constexpr std::size_t kHardLimit = 2000; // ...and always beyond this,
   // once the packets also fill this much: small packets (sound) may queue up
   // to an hour, so that the demuxer reaches the end of a file whose pictures
@@ -40,6 +45,7 @@ class PacketQueue {
   bool Ended();
 
  private:
+  bool Busy() const { return q_.size() >= kSoftLimit || (q_.size() >= kSoftMinimum && bytes_ >= kSoftBytes); }
   bool Full() const { return q_.size() >= kHardLimit && bytes_ >= kHardBytes; }
 
   std::mutex m_;  // guards q_, bytes_, ended_, aborted_
