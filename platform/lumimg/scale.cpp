@@ -134,36 +134,41 @@ void HalvePlane(const std::uint8_t* src, int stride, int srcRows, std::uint8_t* 
   }
 }
 
-// A picture's crop window halved in both directions. Averaging the area
-// each output sample covers is the smooth filter's own rule, so a picture
-// shrunk by two or more is first halved cheaply: the scaler then reads a
-// quarter of the samples (a 1080p picture to the handheld's size was the
-// largest single cost of a conversion after the decoding).
-struct HalvedPicture {
-  std::vector<std::uint8_t> bytes;
-  Planes3 planes{};
-  Strides3 strides{};
-  int width = 0, height = 0;
-};
+// A picture's crop window halved in both directions, then scaled. Averaging
+// the area each output sample covers is the smooth filter's own rule, so a
+// picture shrunk by two or more is first halved cheaply: the scaler then
+// reads a quarter of the samples (a 1080p picture to the handheld's size was
+// the largest single cost of a conversion after the decoding). The halving
+// runs a band of rows at a time, each band handed to the scaler as a slice:
+// the halved picture is never whole in memory, and each band is still in
+// the cache when the scaler reads it.
+constexpr int kBandRows = 32;  // halved rows per band: even, so 4:2:0 bands hold whole chroma rows
 
-void Halve(const Planes3& planes, const Strides3& strides, int shift, int cropW, int cropH, HalvedPicture& half) {
-  half.width = (cropW / 2) & ~1;
-  half.height = cropH / 2;
-  const int chromaW = half.width / 2, chromaH = (half.height + shift) >> shift;
-  const int lumaBytes = half.width * half.height, chromaBytes = chromaW * chromaH;
-  half.bytes.resize(static_cast<size_t>(lumaBytes) + 2 * static_cast<size_t>(chromaBytes));
-  std::uint8_t* y = half.bytes.data();
-  std::uint8_t* u = y + lumaBytes;
-  std::uint8_t* v = u + chromaBytes;
-  HalvePlane(planes[0], strides[0], cropH, y, half.width, half.height);
-  const int chromaRows = (cropH + shift) >> shift;
-  HalvePlane(planes[1], strides[1], chromaRows, u, chromaW, chromaH);
-  HalvePlane(planes[2], strides[2], chromaRows, v, chromaW, chromaH);
-  half.planes = {y, u, v};
-  half.strides = {half.width, chromaW, chromaW};
+void ScaleHalvedInBands(SwsContext* ctx, const Planes3& planes, const Strides3& strides, int shift, int cropW,
+                        int cropH, std::array<std::uint8_t*, 3> dst, int dstStride) {
+  if (!ctx) return;
+  thread_local std::vector<std::uint8_t> band;
+  const int w = (cropW / 2) & ~1, h = cropH / 2, chromaW = w / 2;
+  const int bandChromaRows = kBandRows >> shift, srcChromaRows = (cropH + shift) >> shift;
+  band.resize(static_cast<size_t>(w) * kBandRows + 2 * static_cast<size_t>(chromaW) * bandChromaRows);
+  std::uint8_t* y = band.data();
+  std::uint8_t* u = y + static_cast<std::ptrdiff_t>(w) * kBandRows;
+  std::uint8_t* v = u + static_cast<std::ptrdiff_t>(chromaW) * bandChromaRows;
+  const std::uint8_t* slice[4] = {y, u, v, nullptr};
+  const int sliceStrides[4] = {w, chromaW, chromaW, 0};
+  std::uint8_t* dstPlanes[4] = {dst[0], dst[1], dst[2], nullptr};
+  int dstStrides[4] = {0, 0, 0, 0};
+  for (int i = 0; i < 3; ++i) dstStrides[i] = dst[i] ? dstStride : 0;
+  for (int r0 = 0; r0 < h; r0 += kBandRows) {
+    const int rows = std::min(kBandRows, h - r0);
+    HalvePlane(planes[0] + static_cast<std::ptrdiff_t>(2 * r0) * strides[0], strides[0], cropH - 2 * r0, y, w, rows);
+    const int c0 = r0 >> shift, chromaRows = ((r0 + rows + shift) >> shift) - c0;
+    for (int p = 1; p < 3; ++p)
+      HalvePlane(planes[p] + static_cast<std::ptrdiff_t>(2 * c0) * strides[p], strides[p], srcChromaRows - 2 * c0,
+                 p == 1 ? u : v, chromaW, chromaRows);
+    sws_scale(ctx, slice, sliceStrides, r0, rows, dstPlanes, dstStrides);
+  }
 }
-
-thread_local HalvedPicture t_halved;
 }  // namespace
 
 void LumCropScalePlanar(const LumPlanarPicture& src, int cropX, int cropY, int cropW, int cropH, std::uint8_t* dstY,
@@ -180,15 +185,15 @@ void LumCropScalePlanar(const LumPlanarPicture& src, int cropX, int cropY, int c
                     src.planes[1] + static_cast<std::ptrdiff_t>(cropY >> shift) * src.strides[1] + cropX / 2,
                     src.planes[2] + static_cast<std::ptrdiff_t>(cropY >> shift) * src.strides[2] + cropX / 2};
   Strides3 strides = {src.strides[0], src.strides[1], src.strides[2]};
+  const AVPixelFormat format = shift ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV422P;
   const bool smoothShrink = ScaleFlags(cropW, cropH, dstW, dstH, mode) == SWS_AREA;
   if (smoothShrink && cropW >= 2 * dstW && cropH >= 2 * dstH && cropW >= 4 && cropH >= 2) {
-    Halve(planes, strides, shift, cropW, cropH, t_halved);
-    planes = t_halved.planes;
-    strides = t_halved.strides;
-    cropW = t_halved.width;
-    cropH = t_halved.height;
+    const int halfW = (cropW / 2) & ~1, halfH = cropH / 2;
+    SwsContext* ctx = t_planeScaler.Get(halfW, halfH, format, dstW, dstH, AV_PIX_FMT_YUV422P,
+                                        ScaleFlags(halfW, halfH, dstW, dstH, mode));
+    ScaleHalvedInBands(ctx, planes, strides, shift, cropW, cropH, {dstY, dstU, dstV}, dstStride);
+    return;
   }
-  const AVPixelFormat format = shift ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV422P;
   SwsContext* ctx = t_planeScaler.Get(cropW, cropH, format, dstW, dstH, AV_PIX_FMT_YUV422P,
                                       ScaleFlags(cropW, cropH, dstW, dstH, mode));
   RunScaler(ctx, planes, strides, cropH, {dstY, dstU, dstV}, dstStride);
