@@ -137,6 +137,7 @@ void EncodeVideoFrame(CritSecLock& lock) {
   Mp4WriteVideo(frame.data());
   lock.Relock();
   --e.writersInFlight;
+  if (e.SpareFrames.size() < kSpareFrames) e.SpareFrames.push_back(std::move(frame));
 }
 
 void QueueFrameCopy(const std::uint8_t* frame) {
@@ -144,7 +145,14 @@ void QueueFrameCopy(const std::uint8_t* frame) {
   if (static_cast<int>(e.FrameQueue.size()) < kFrameQueueLimit) {
     const EncoderParams& p = EncParams();
     try {
-      e.FrameQueue.emplace_back(frame, frame + static_cast<size_t>(p.width) * p.height * 2);
+      const std::uint8_t* end = frame + static_cast<size_t>(p.width) * p.height * 2;
+      if (e.SpareFrames.empty()) {
+        e.FrameQueue.emplace_back(frame, end);
+      } else {
+        e.FrameQueue.push_back(std::move(e.SpareFrames.back()));
+        e.SpareFrames.pop_back();
+        e.FrameQueue.back().assign(frame, end);
+      }
       CountPartPicture();
     } catch (const std::bad_alloc&) {
       // The frame is dropped; the recording goes on.

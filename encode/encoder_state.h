@@ -15,6 +15,7 @@
 #include "platform/lumimg/lumimg.h"
 
 constexpr int kFrameQueueLimit = 80;
+constexpr std::size_t kSpareFrames = 4;
 constexpr int kAudioBufferBytes = 1536000;
 constexpr int kChannelBufferSamples = 384000;
 
@@ -38,6 +39,9 @@ class PcmBuffer {
 struct EncoderState {
   bool AudioEnabled = true;
   std::deque<std::vector<std::uint8_t>> FrameQueue;  // oldest first
+  // The storage of a few encoded frames, taken again by the next copies: a
+  // conversion does not allocate and free a frame's worth for every frame.
+  std::vector<std::vector<std::uint8_t>> SpareFrames;
   double QueueAverage = 0.0;
   PcmBuffer AudioBuffer;
   int AudioBlocksDone = 0;

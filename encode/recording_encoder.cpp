@@ -32,6 +32,7 @@ void ClearPending() {
   e.AudioBuffer.Clear();
   e.SampleRemainder = 0.0;
   e.FrameQueue.clear();
+  e.SpareFrames.clear();
 }
 
 // Opens the writer and the two sample-rate converters that feed it. The
