@@ -14,6 +14,7 @@
 #include "core/diag_log.h"
 #include "platform/com/com.h"
 #include "platform/core/fpu.h"
+#include "platform/core/malloc_setup.h"
 
 #ifndef CORVANE_VERSION
 #define CORVANE_VERSION "unknown"
@@ -24,6 +25,7 @@
 extern "C" const char* __lsan_default_suppressions() { return "leak:libSDL2\n"; }
 
 int main(int argc, char** argv) {
+  KeepLargeBlocksOnTheirOwnPages();
   BatchOptions options;
   const std::string error = ParseBatchOptions(std::vector<std::string>(argv + 1, argv + argc), &options);
   if (!error.empty()) {

@@ -25,6 +25,7 @@
 #include "app/window/theme.h"
 #include "platform/com/com.h"
 #include "platform/core/fpu.h"
+#include "platform/core/malloc_setup.h"
 #include "platform/core/paths.h"
 
 // SDL's audio subsystem keeps a few bytes until the process ends (sanitizer builds).
@@ -71,6 +72,7 @@ void TakeScreenshotWhileConverting(TBatchForm& form, const QString& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepLargeBlocksOnTheirOwnPages();
   // A batch makes no sound: the graph's audio renderer never opens the device.
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   SetFpu53BitMasked();

@@ -24,6 +24,7 @@
 #include "app/window/window_grab.h"
 #include "platform/com/com.h"
 #include "platform/core/fpu.h"
+#include "platform/core/malloc_setup.h"
 #include "platform/core/paths.h"
 
 namespace {
@@ -81,6 +82,7 @@ void RunMainWindow(CorvaneApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepLargeBlocksOnTheirOwnPages();
   SetFpu53BitMasked();
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   CorvaneApplication app(argc, argv);
