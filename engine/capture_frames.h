@@ -100,7 +100,8 @@ struct CaptureFrameState {
   const std::uint8_t* OutputFrame = nullptr;  // what the encoder receives for this frame
   bool PlanesValid = false;                   // the source planes hold a whole picture
   // The picture's size in the source planes: the source's, or, split from
-  // a decoder's large picture, half of it (they serve the thumbnails).
+  // a decoder's picture wider than kThumbnailPlanesWidth, shrunk to fit it
+  // (they serve the thumbnails).
   int PlanesWidth = 0, PlanesHeight = 0;
   bool OutputValid = false;                   // the output buffer holds a frame of the target size
 };

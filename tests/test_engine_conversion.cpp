@@ -240,7 +240,7 @@ TEST_F(EngineConversion, AFullRangeSourceComesOutInStudioRange) {
 }
 
 // The thumbnail a conversion makes 2.5 s in, from an HD source (its planes
-// kept at half size): 160x120 and the picture the output shows then.
+// kept shrunk): 160x120 and the picture the output shows then.
 TEST_F(EngineConversion, TheThumbnailOfAnHdSourceShowsItsPicture) {
   const std::string out = Convert(Clip(FixtureKind::kHd720, 4.0));
   const std::string thm = out.substr(0, out.rfind('.')) + ".THM";
