@@ -118,15 +118,18 @@ TEST(CaptureFrames, BuffersGrowOnlyPastTheStaticSize) {
   EXPECT_EQ(b.srcY.size(), 2073600u) << "buffers never shrink";
   // Sized for a larger picture than the one in hand, they take memory only
   // where written: the grown source planes hold no copy of the old ones,
-  // and the output keeps what it held.
+  // and the output keeps what it held. (Under AddressSanitizer they live on
+  // its heap, which marks pages of its own.)
   FrameBuffers fresh;
   std::memset(fresh.srcY.data(), 0x40, fresh.srcY.size());
   fresh.output[0] = 0x41;
   ASSERT_TRUE(fresh.Reserve(1920 * 1080));
   ASSERT_TRUE(fresh.ReserveTarget(1280 * 720));
   std::memset(fresh.srcY.data(), 0x42, 480 * 270);
+#if !defined(__SANITIZE_ADDRESS__)
   EXPECT_LE(ResidentPages(fresh.srcY.data(), fresh.srcY.size()), (480 * 270 + 8191) / 4096);
   EXPECT_EQ(ResidentPages(fresh.srcU.data(), fresh.srcU.size()), 0);
+#endif
   EXPECT_EQ(fresh.output[0], 0x41);
 
   // A 1280 x 720 type (top-down, negative height) grows the capture buffers.

@@ -49,15 +49,21 @@ class ZeroArray {
 // A container allocator on fresh pages: a buffer sized for a larger picture
 // than the one in hand takes memory only as far as it is written, whatever
 // memory the process freed before. Elements are not initialised: the pages
-// read as zeros already.
+// read as zeros already. Under AddressSanitizer it takes the heap, whose
+// guard zones catch a write past the end.
 template <typename T>
 struct FreshPagesAllocator {
   using value_type = T;
   FreshPagesAllocator() = default;
   template <typename U>
   FreshPagesAllocator(const FreshPagesAllocator<U>&) {}
+#if defined(__SANITIZE_ADDRESS__)
+  T* allocate(std::size_t n) { return static_cast<T*>(::operator new(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t) { ::operator delete(p); }
+#else
   T* allocate(std::size_t n) { return static_cast<T*>(MapFreshPages(n * sizeof(T))); }
   void deallocate(T* p, std::size_t n) { UnmapPages(p, n * sizeof(T)); }
+#endif
   template <typename U>
   void construct(U* p) {
     ::new (static_cast<void*>(p)) U;
