@@ -122,40 +122,33 @@ void LumCropScalePacked422(const std::uint8_t* src, int srcW, int srcH, int srcR
 }
 
 namespace {
-// The rounded average of each F x F block of a plane: outW x outH samples
-// from rows F r to F r + F - 1 (rows past the last repeat it).
-template <int F>
-void ShrinkPlane(const std::uint8_t* src, int stride, int srcRows, std::uint8_t* dst, int outW, int outH) {
+// The rounded average of each 2 x 2 block of a plane: outW x outH samples
+// from rows 2r and 2r + 1 (the last row of an odd count pairs with itself).
+void HalvePlane(const std::uint8_t* src, int stride, int srcRows, std::uint8_t* dst, int outW, int outH) {
   for (int r = 0; r < outH; ++r) {
-    const std::uint8_t* rows[F];
-    for (int k = 0; k < F; ++k) rows[k] = src + static_cast<std::ptrdiff_t>(std::min(F * r + k, srcRows - 1)) * stride;
+    const std::uint8_t* __restrict a = src + static_cast<std::ptrdiff_t>(2 * r) * stride;
+    const std::uint8_t* __restrict b = src + static_cast<std::ptrdiff_t>(std::min(2 * r + 1, srcRows - 1)) * stride;
     std::uint8_t* __restrict d = dst + static_cast<std::ptrdiff_t>(r) * outW;
-    for (int x = 0; x < outW; ++x) {
-      int sum = F * F / 2;
-      for (int k = 0; k < F; ++k)
-        for (int j = 0; j < F; ++j) sum += rows[k][F * x + j];
-      d[x] = static_cast<std::uint8_t>(sum / (F * F));
-    }
+    for (int x = 0; x < outW; ++x)
+      d[x] = static_cast<std::uint8_t>((a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) >> 2);
   }
 }
 
-// A picture's crop window shrunk by F (2 or 4) in both directions, then
-// scaled. Averaging the area each output sample covers is the smooth
-// filter's own rule, so a picture shrunk by two or more is first reduced by
-// averaging whole blocks, cheaply: the scaler then reads a quarter (or a
-// sixteenth) of the samples (a 1080p picture to the handheld's size was the
-// largest single cost of a conversion after the decoding). It runs a band
-// of rows at a time, each band handed to the scaler as a slice: the reduced
-// picture is never whole in memory, and each band is still in the cache
-// when the scaler reads it.
-constexpr int kBandRows = 32;  // reduced rows per band: even, so 4:2:0 bands hold whole chroma rows
+// A picture's crop window halved in both directions, then scaled. Averaging
+// the area each output sample covers is the smooth filter's own rule, so a
+// picture shrunk by two or more is first halved cheaply: the scaler then
+// reads a quarter of the samples (a 1080p picture to the handheld's size was
+// the largest single cost of a conversion after the decoding). The halving
+// runs a band of rows at a time, each band handed to the scaler as a slice:
+// the halved picture is never whole in memory, and each band is still in
+// the cache when the scaler reads it.
+constexpr int kBandRows = 32;  // halved rows per band: even, so 4:2:0 bands hold whole chroma rows
 
-template <int F>
-void ScaleShrunkInBands(SwsContext* ctx, const Planes3& planes, const Strides3& strides, int shift, int cropW,
+void ScaleHalvedInBands(SwsContext* ctx, const Planes3& planes, const Strides3& strides, int shift, int cropW,
                         int cropH, std::array<std::uint8_t*, 3> dst, int dstStride) {
   if (!ctx) return;
   thread_local std::vector<std::uint8_t> band;
-  const int w = (cropW / F) & ~1, h = cropH / F, chromaW = w / 2;
+  const int w = (cropW / 2) & ~1, h = cropH / 2, chromaW = w / 2;
   const int bandChromaRows = kBandRows >> shift, srcChromaRows = (cropH + shift) >> shift;
   band.resize(static_cast<size_t>(w) * kBandRows + 2 * static_cast<size_t>(chromaW) * bandChromaRows);
   std::uint8_t* y = band.data();
@@ -168,21 +161,13 @@ void ScaleShrunkInBands(SwsContext* ctx, const Planes3& planes, const Strides3& 
   for (int i = 0; i < 3; ++i) dstStrides[i] = dst[i] ? dstStride : 0;
   for (int r0 = 0; r0 < h; r0 += kBandRows) {
     const int rows = std::min(kBandRows, h - r0);
-    ShrinkPlane<F>(planes[0] + static_cast<std::ptrdiff_t>(F * r0) * strides[0], strides[0], cropH - F * r0, y, w,
-                   rows);
+    HalvePlane(planes[0] + static_cast<std::ptrdiff_t>(2 * r0) * strides[0], strides[0], cropH - 2 * r0, y, w, rows);
     const int c0 = r0 >> shift, chromaRows = ((r0 + rows + shift) >> shift) - c0;
     for (int p = 1; p < 3; ++p)
-      ShrinkPlane<F>(planes[p] + static_cast<std::ptrdiff_t>(F * c0) * strides[p], strides[p],
-                     srcChromaRows - F * c0, p == 1 ? u : v, chromaW, chromaRows);
+      HalvePlane(planes[p] + static_cast<std::ptrdiff_t>(2 * c0) * strides[p], strides[p], srcChromaRows - 2 * c0,
+                 p == 1 ? u : v, chromaW, chromaRows);
     sws_scale(ctx, slice, sliceStrides, r0, rows, dstPlanes, dstStrides);
   }
-}
-
-// How much a smooth shrink reduces by whole blocks first: 4, 2, or 1 (not).
-int BlockFactor(int cropW, int cropH, int dstW, int dstH) {
-  for (int f : {4, 2})
-    if (cropW >= f * dstW && cropH >= f * dstH && cropW >= 2 * f && cropH >= f) return f;
-  return 1;
 }
 }  // namespace
 
@@ -201,13 +186,12 @@ void LumCropScalePlanar(const LumPlanarPicture& src, int cropX, int cropY, int c
                     src.planes[2] + static_cast<std::ptrdiff_t>(cropY >> shift) * src.strides[2] + cropX / 2};
   Strides3 strides = {src.strides[0], src.strides[1], src.strides[2]};
   const AVPixelFormat format = shift ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV422P;
-  const int f = ScaleFlags(cropW, cropH, dstW, dstH, mode) == SWS_AREA ? BlockFactor(cropW, cropH, dstW, dstH) : 1;
-  if (f > 1) {
-    const int w = (cropW / f) & ~1, h = cropH / f;
-    SwsContext* ctx =
-        t_planeScaler.Get(w, h, format, dstW, dstH, AV_PIX_FMT_YUV422P, ScaleFlags(w, h, dstW, dstH, mode));
-    if (f == 4) ScaleShrunkInBands<4>(ctx, planes, strides, shift, cropW, cropH, {dstY, dstU, dstV}, dstStride);
-    else ScaleShrunkInBands<2>(ctx, planes, strides, shift, cropW, cropH, {dstY, dstU, dstV}, dstStride);
+  const bool smoothShrink = ScaleFlags(cropW, cropH, dstW, dstH, mode) == SWS_AREA;
+  if (smoothShrink && cropW >= 2 * dstW && cropH >= 2 * dstH && cropW >= 4 && cropH >= 2) {
+    const int halfW = (cropW / 2) & ~1, halfH = cropH / 2;
+    SwsContext* ctx = t_planeScaler.Get(halfW, halfH, format, dstW, dstH, AV_PIX_FMT_YUV422P,
+                                        ScaleFlags(halfW, halfH, dstW, dstH, mode));
+    ScaleHalvedInBands(ctx, planes, strides, shift, cropW, cropH, {dstY, dstU, dstV}, dstStride);
     return;
   }
   SwsContext* ctx = t_planeScaler.Get(cropW, cropH, format, dstW, dstH, AV_PIX_FMT_YUV422P,
