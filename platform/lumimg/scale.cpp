@@ -69,18 +69,19 @@ int ScaleFlags(int srcW, int srcH, int dstW, int dstH, int mode) {
 
 // Scales the rows of a source (one buffer: a plane or packed pixels; or
 // three planes) into up to three destination planes of one stride; a null
-// plane is not written.
+// plane is not written. A slice of a picture starts at firstRow; slices
+// come top to bottom.
 using Planes3 = std::array<const std::uint8_t*, 3>;
 using Strides3 = std::array<int, 3>;
 void RunScaler(SwsContext* ctx, Planes3 src, Strides3 srcStrides, int rows, std::array<std::uint8_t*, 3> dst,
-               int dstStride) {
+               int dstStride, int firstRow = 0) {
   if (!ctx) return;
   const std::uint8_t* srcPlanes[4] = {src[0], src[1], src[2], nullptr};
   int strides[4] = {srcStrides[0], srcStrides[1], srcStrides[2], 0};
   std::uint8_t* dstPlanes[4] = {dst[0], dst[1], dst[2], nullptr};
   int dstStrides[4] = {0, 0, 0, 0};
   for (int i = 0; i < 3; ++i) dstStrides[i] = dst[i] ? dstStride : 0;
-  sws_scale(ctx, srcPlanes, strides, 0, rows, dstPlanes, dstStrides);
+  sws_scale(ctx, srcPlanes, strides, firstRow, rows, dstPlanes, dstStrides);
 }
 }  // namespace
 
@@ -154,11 +155,6 @@ void ScaleHalvedInBands(SwsContext* ctx, const Planes3& planes, const Strides3& 
   std::uint8_t* y = band.data();
   std::uint8_t* u = y + static_cast<std::ptrdiff_t>(w) * kBandRows;
   std::uint8_t* v = u + static_cast<std::ptrdiff_t>(chromaW) * bandChromaRows;
-  const std::uint8_t* slice[4] = {y, u, v, nullptr};
-  const int sliceStrides[4] = {w, chromaW, chromaW, 0};
-  std::uint8_t* dstPlanes[4] = {dst[0], dst[1], dst[2], nullptr};
-  int dstStrides[4] = {0, 0, 0, 0};
-  for (int i = 0; i < 3; ++i) dstStrides[i] = dst[i] ? dstStride : 0;
   for (int r0 = 0; r0 < h; r0 += kBandRows) {
     const int rows = std::min(kBandRows, h - r0);
     HalvePlane(planes[0] + static_cast<std::ptrdiff_t>(2 * r0) * strides[0], strides[0], cropH - 2 * r0, y, w, rows);
@@ -166,7 +162,7 @@ void ScaleHalvedInBands(SwsContext* ctx, const Planes3& planes, const Strides3& 
     for (int p = 1; p < 3; ++p)
       HalvePlane(planes[p] + static_cast<std::ptrdiff_t>(2 * c0) * strides[p], strides[p], srcChromaRows - 2 * c0,
                  p == 1 ? u : v, chromaW, chromaRows);
-    sws_scale(ctx, slice, sliceStrides, r0, rows, dstPlanes, dstStrides);
+    RunScaler(ctx, {y, u, v}, {w, chromaW, chromaW}, rows, dst, dstStride, r0);
   }
 }
 }  // namespace
@@ -181,10 +177,10 @@ void LumCropScalePlanar(const LumPlanarPicture& src, int cropX, int cropY, int c
   cropX &= ~1;
   cropW = std::max(std::min(cropW, src.width - cropX) & ~1, 2);
   if (shift) cropY &= ~1;
-  Planes3 planes = {src.planes[0] + static_cast<std::ptrdiff_t>(cropY) * src.strides[0] + cropX,
-                    src.planes[1] + static_cast<std::ptrdiff_t>(cropY >> shift) * src.strides[1] + cropX / 2,
-                    src.planes[2] + static_cast<std::ptrdiff_t>(cropY >> shift) * src.strides[2] + cropX / 2};
-  Strides3 strides = {src.strides[0], src.strides[1], src.strides[2]};
+  const Planes3 planes = {src.planes[0] + static_cast<std::ptrdiff_t>(cropY) * src.strides[0] + cropX,
+                          src.planes[1] + static_cast<std::ptrdiff_t>(cropY >> shift) * src.strides[1] + cropX / 2,
+                          src.planes[2] + static_cast<std::ptrdiff_t>(cropY >> shift) * src.strides[2] + cropX / 2};
+  const Strides3 strides = {src.strides[0], src.strides[1], src.strides[2]};
   const AVPixelFormat format = shift ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV422P;
   const bool smoothShrink = ScaleFlags(cropW, cropH, dstW, dstH, mode) == SWS_AREA;
   if (smoothShrink && cropW >= 2 * dstW && cropH >= 2 * dstH && cropW >= 4 && cropH >= 2) {
