@@ -98,7 +98,7 @@ CodecContextPtr MakeVideoEncoder(const ContainerChoice& choice, const EncoderPar
   c->pix_fmt = AV_PIX_FMT_YUV420P;
   c->gop_size = 12;
   c->sample_aspect_ratio = {1, 1};
-  c->thread_count = 0;  // as many threads as the encoder can use on this machine, unless set below
+  c->thread_count = 0;  // as many as the encoder can use, unless its own settings say otherwise
   ConfigureCodecSpecifics(c.get(), choice, options);
   return c;
 }
