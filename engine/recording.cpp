@@ -20,6 +20,7 @@
 #include "engine/picture_hold.h"
 #include "engine/recording_slots.h"
 #include "engine/sync_state.h"
+#include "platform/dshow/media_filters.h"
 #include "platform/core/paths.h"
 #include "platform/registry/registry.h"
 #include "profiles/profile.h"
@@ -89,6 +90,17 @@ void SetUpScaling() {
                    s.FilterSwitch == 0 && s.FilterStrength == 1.0 && columns.width == 0);
   c.OutputValid = false;
   WriteLog("NeedResize=%d", s.NeedResize ? 1 : 0);
+}
+
+// The cropped picture is at least twice as wide and as high as it is
+// written: the decoders may leave out what such a shrink averages away.
+bool ShrinksToHalfOrLess() {
+  const CaptureFrameState& c = CaptureFrames();
+  const ScaleSettings& s = c.scale;
+  const double w = c.video.MagnitudeWidth * (s.Crop.right - s.Crop.left);
+  const double h = c.video.MagnitudeHeight * (s.Crop.bottom - s.Crop.top);
+  const int outW = s.PictureWidth > 0 ? s.PictureWidth : s.TargetWidth;
+  return outW > 0 && s.TargetHeight > 0 && w >= 2.0 * outW && h >= 2.0 * s.TargetHeight;
 }
 
 // The output path's extension follows the output format when it names
@@ -289,6 +301,9 @@ bool StartRecording() {
     if (stateBefore == 2) Play();
     return r >= 0;
   }
+  const bool shrinks = ShrinksToHalfOrLess();
+  WriteLog("ShrinksToHalf=%d", shrinks ? 1 : 0);
+  SetDecodersShrinking(Graph().pGB, shrinks);
   // 8.-10.
   if (AppSettings().disableScreensaver) DisableScreenSaver();
   v.EnableOutputSettingsMenu(false);
@@ -366,6 +381,8 @@ void StopRecording() {
     }
     ResetRecordingFlags();
   }
+  // The preview shows the pictures as they are again.
+  SetDecodersShrinking(Graph().pGB, false);
   Engine().FinishedElapsedMs = GetTickCount() - Engine().RecordStartTick;
   // 3.-5.
   if (AppSettings().disableScreensaver) RestoreScreenSaver();

@@ -3,13 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
+
+#if __has_include(<SDL2/SDL.h>)
+#include <SDL2/SDL.h>
+#define TEST_HAS_SDL2 1
+#endif
 
 #include "engine/my_clock.h"
 #include "platform/core/messages.h"
+#include "platform/dshow/media_filters.h"
 #include "platform/dshow/system_objects.h"
 #include "platform/grabbers/vx_grabber.h"
 #include "tests/fixtures/fixtures.h"
@@ -39,7 +49,17 @@ struct Capture {
   CMyClock* pace = nullptr;  // paces like the engine's conversion when set
   int sleepMs = 0;
   LONG expectedVideoBytes = 0;
+  bool keepLuma = false;
+  std::vector<std::uint64_t> luma;  // a hash of each picture's luma, when kept
 };
+
+// FNV-1a over the rows of a luma plane.
+std::uint64_t LumaHash(const std::uint8_t* y, int stride, int width, int height) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (int r = 0; r < height; ++r)
+    for (int x = 0; x < width; ++x) h = (h ^ y[static_cast<std::ptrdiff_t>(r) * stride + x]) * 1099511628211ull;
+  return h;
+}
 Capture* g_cap = nullptr;
 
 int OnVideo(IMediaSample* s, REFERENCE_TIME* start, REFERENCE_TIME* stop, BOOL, BOOL typeChanged) {
@@ -51,6 +71,8 @@ int OnVideo(IMediaSample* s, REFERENCE_TIME* start, REFERENCE_TIME* stop, BOOL, 
   if (typeChanged) ++g_cap->videoTypeChanges;
   if (g_cap->expectedVideoBytes && s->GetActualDataLength() != g_cap->expectedVideoBytes) g_cap->badVideoSize = true;
   g_cap->videoThread = std::this_thread::get_id();
+  if (const LumPlanarPicture* p = g_cap->keepLuma ? PlanarPictureOf(s) : nullptr)
+    g_cap->luma.push_back(LumaHash(p->planes[0], p->strides[0], p->width, p->height));
   if (g_cap->sleepMs) std::this_thread::sleep_for(std::chrono::milliseconds(g_cap->sleepMs));
   if (g_cap->pace) {
     g_cap->pace->Resync();
@@ -358,6 +380,80 @@ TEST(FilterGraph, RealTimeWithoutPacing) {
   // clock (how much longer a loaded machine takes says nothing).
   EXPECT_GT(secs, 0.9);
 }
+
+namespace {
+// The luma of every picture ffmpeg decodes from path, in order, hashed.
+std::vector<std::uint64_t> ReferenceLuma(const TempDir& dir, const std::string& path, int w, int h,
+                                         const char* decoderOptions) {
+  const std::string raw = dir.file("reference.yuv");
+  int code = -1;
+  RunCommand(std::string("ffmpeg -v error -y ") + decoderOptions + " -i '" + path +
+                 "' -fps_mode passthrough -f rawvideo -pix_fmt yuv420p '" + raw + "'",
+             &code);
+  EXPECT_EQ(code, 0);
+  std::ifstream in(raw, std::ios::binary);
+  std::vector<std::uint8_t> frame(static_cast<size_t>(w) * h * 3 / 2);
+  std::vector<std::uint64_t> hashes;
+  while (in.read(reinterpret_cast<char*>(frame.data()), static_cast<std::streamsize>(frame.size())))
+    hashes.push_back(LumaHash(frame.data(), w, w, h));
+  return hashes;
+}
+
+std::vector<std::uint64_t> GraphLuma(const std::string& path, bool shrinking) {
+  EngineGraph g;
+  EXPECT_EQ(g.Render(path), S_OK);
+  SetDecodersShrinking(g.gb.get(), shrinking);
+  g.cap.keepLuma = true;
+  EXPECT_EQ(g.control->Run(), S_OK);
+  EXPECT_TRUE(g.WaitComplete(20000));
+  g.control->Stop();
+  std::lock_guard<std::mutex> lock(g.cap.m);
+  return g.cap.luma;
+}
+}  // namespace
+
+// While a conversion shrinks the pictures, pictures no other refers to are
+// decoded without deblocking; the preview gets every picture as it is.
+TEST(FilterGraph, ShrinkingLeavesOutOnlyTheDeblockingOfUnreferencedPictures) {
+  TempDir dir;
+  const std::string path = dir.file("bframes.mp4");
+  int code = -1;
+  RunCommand("ffmpeg -v error -y -f lavfi -i testsrc2=size=320x240:rate=25 -t 1.2 -c:v libx264 -bf 3 -b:v 60k "
+             "-pix_fmt yuv420p '" + path + "'",
+             &code);
+  ASSERT_EQ(code, 0);
+  const auto whole = ReferenceLuma(dir, path, 320, 240, "");
+  const auto unreferencedUnfiltered = ReferenceLuma(dir, path, 320, 240, "-skip_loop_filter noref");
+  ASSERT_EQ(whole.size(), 30u);
+  ASSERT_NE(whole, unreferencedUnfiltered) << "the clip shows no deblocking of unreferenced pictures";
+  EXPECT_EQ(GraphLuma(path, false), whole);
+  EXPECT_EQ(GraphLuma(path, true), unreferencedUnfiltered);
+}
+
+#ifdef TEST_HAS_SDL2
+namespace {
+// In a child process, since SDL's state is the process's: plays a clip's
+// sound through the graph's audio renderer with SDL's dummy driver chosen,
+// and exits with 0 when SDL's sound system was never started.
+[[noreturn]] void PlaySoundWithTheDummyDriver(const std::string& path) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  {
+    EngineGraph g;
+    if (g.Render(path) != S_OK || g.control->Run() != S_OK || !g.WaitComplete(20000)) std::_Exit(2);
+  }
+  std::_Exit(SDL_WasInit(SDL_INIT_AUDIO) ? 1 : 0);
+}
+}  // namespace
+
+// The batch programs choose the dummy driver: they play nothing, and
+// starting the sound system would only take time and memory.
+TEST(FilterGraph, TheDummySoundDriverNeverStartsTheSoundSystem) {
+  TempDir dir;
+  const std::string path = Fixture(dir, FixtureKind::kH264AacMp4, 0.5);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(PlaySoundWithTheDummyDriver(path), testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST(FilterGraph, PauseHoldsAndRunContinuesWhereItStood) {
   TempDir dir;

@@ -268,6 +268,7 @@ class DecoderFilter : public FilterBase {
       ended = (r == PacketQueue::Pop::kEnd);
       // A full decoder (EAGAIN) gives frames first and then takes the
       // packet; damaged data it refuses is skipped.
+      if (video_) ctx_->skip_loop_filter = shrinking.load() ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
       for (int tries = 0; tries < 100 && !abort_; ++tries) {
         int sent = avcodec_send_packet(ctx_.get(), ended ? nullptr : pkt.get());
         ReceiveFrames(frame.get());
@@ -518,6 +519,10 @@ class DecoderFilter : public FilterBase {
 
  public:
   std::atomic<REFERENCE_TIME> segmentStart{0};
+  // Pictures no other picture refers to are decoded without deblocking
+  // while this is set: for pictures shrunk to half their size or less,
+  // where its effect averages away (see SetDecodersShrinking).
+  std::atomic<bool> shrinking{false};
 };
 
 REFERENCE_TIME DecoderFilter::SegmentStart() { return segmentStart.load(); }
@@ -538,6 +543,17 @@ HRESULT OpenDecoderFor(FilterBase* decoder, IPin* sourcePin) {
 
 void SetDecoderSegment(FilterBase* decoder, REFERENCE_TIME t) {
   static_cast<DecoderFilter*>(decoder)->segmentStart = t;
+}
+
+void SetDecodersShrinking(IFilterGraph* graph, bool shrinking) {
+  ComPtr<IEnumFilters> filters;
+  if (!graph || FAILED(graph->EnumFilters(&filters)) || !filters) return;
+  for (IBaseFilter* f = nullptr; filters->Next(1, &f, nullptr) == S_OK; f = nullptr) {
+    CLSID c;
+    if (SUCCEEDED(f->GetClassID(&c)) && c == CLSID_Decoder)
+      static_cast<DecoderFilter*>(static_cast<FilterBase*>(f))->shrinking = shrinking;
+    f->Release();
+  }
 }
 
 bool IsDecoder(FilterBase* f) {

@@ -30,3 +30,9 @@ HRESULT OpenDecoderFor(FilterBase* decoder, IPin* sourcePin);
 // Sample times are stream times from t (100-ns units), the segment start.
 void SetDecoderSegment(FilterBase* decoder, REFERENCE_TIME t);
 bool IsDecoder(FilterBase* f);
+// Set while the graph's pictures are shrunk to half their width and height
+// or less: the video decoders then leave out the deblocking of pictures no
+// other picture refers to. Averaged into the smaller picture, what it
+// changes stays far below one step of a sample, and it is about a tenth of
+// the decoding; nothing builds on those pictures, so no error carries on.
+void SetDecodersShrinking(IFilterGraph* graph, bool shrinking);

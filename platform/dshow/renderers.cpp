@@ -228,6 +228,10 @@ bool SdlAudioAvailable() {
   static const bool ok = [] {
     if (!SDL_getenv("SDL_AUDIODRIVER") && !SDL_getenv("DISPLAY") && !SDL_getenv("XDG_RUNTIME_DIR"))
       SDL_setenv("SDL_AUDIODRIVER", "dummy", 0);
+    // The dummy driver (the batch programs, machines without sound) plays
+    // nothing: SDL is not started at all.
+    const char* chosen = SDL_getenv("SDL_AUDIODRIVER");
+    if (chosen && std::strcmp(chosen, "dummy") == 0) return false;
     // SIGINT and SIGTERM belong to the programs: SDL's own handlers would
     // take them and end nothing.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -236,8 +240,8 @@ bool SdlAudioAvailable() {
     // waiting for a device thread already gone). The system closes the
     // device with the process.
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    // The dummy driver (the batch programs, machines without sound) plays
-    // nothing: no device is opened, and no device thread ends at the close.
+    // SDL may still fall back to its dummy driver: then no device is opened
+    // either, and no device thread ends at the close.
     const char* driver = SDL_GetCurrentAudioDriver();
     return !driver || std::strcmp(driver, "dummy") != 0;
   }();
