@@ -1,8 +1,11 @@
 #include "engine/graph_builder.h"
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "core/diag_log.h"
@@ -18,6 +21,7 @@
 #include "engine/recording.h"
 #include "engine/sync_state.h"
 #include "engine/video_sync.h"
+#include "platform/core/messages.h"
 #include "platform/core/threads.h"
 #include "settings/settings.h"
 #include "settings/translate.h"
@@ -29,21 +33,36 @@ class WorkerThread {
   void Start(IGraphBuilder* graph, std::wstring file) {
     Join();
     ComPtr<IGraphBuilder> keep(graph);  // the graph may be closed while it renders
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      ended_ = false;
+    }
     thread_ = std::thread([this, keep, file = std::move(file)] {
       CoInitializeEx(nullptr, 0);
       result_ = file.empty() ? S_OK : keep->RenderFile(file.c_str(), nullptr);
       Engine().RenderState = 1;
       CoUninitialize();
+      std::lock_guard<std::mutex> lock(m_);
+      ended_ = true;
+      ended_cv_.notify_all();
     });
   }
   void Join() {
     if (thread_.joinable()) thread_.join();
+  }
+  // Waits up to ms for the rendering to end; true once it has.
+  bool WaitEnded(DWORD ms) {
+    std::unique_lock<std::mutex> lock(m_);
+    return ended_cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended_; });
   }
   HRESULT result() const { return result_.load(); }
 
  private:
   std::thread thread_;
   std::atomic<HRESULT> result_{S_OK};
+  std::mutex m_;  // guards ended_
+  std::condition_variable ended_cv_;
+  bool ended_ = true;
 };
 
 WorkerThread& Worker() {
@@ -108,13 +127,13 @@ HRESULT CreateGraphAndGrabbers() {
 void RenderOnWorker() {
   EngineState& e = Engine();
   Worker().Start(Graph().pGB, e.SourceFile);
-  // Polled in short steps: a file renders in a fraction of a second and
-  // the conversion should not wait longer than it takes.
+  // The window's events are handled every 10 ms while the file renders; the
+  // wait ends as soon as the rendering does, and then the thread has gone.
   while (e.RenderState == 0) {
-    SleepPumping(10);
+    if (!Worker().WaitEnded(10)) RunWaitPump();
     ProcessPendingMessages();
   }
-  Sleep(10);
+  Worker().Join();
   if (FAILED(Worker().result()))
     WriteLog("FAILED(hr=0x%x) in pGB->RenderFile(%s)\n", static_cast<unsigned>(Worker().result()),
              e.SourcePath.c_str());
