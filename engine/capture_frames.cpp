@@ -238,22 +238,28 @@ struct ScaleGeometry {
   int left = 0, width = 0;
 };
 
-// Makes room for the target and paints its side bars; false when there is
-// no room or no target.
-bool PrepareTarget(int w, int h, ScaleGeometry& g) {
-  CaptureFrameState& c = CaptureFrames();
-  const ScaleSettings& s = c.scale;
-  const int W = s.TargetWidth, H = s.TargetHeight;
-  if (W < 2 || H < 1 || !c.buffers.ReserveTarget(static_cast<long long>(W) * H)) return false;
+ScaleGeometry GeometryFor(int w, int h) {
+  const ScaleSettings& s = CaptureFrames().scale;
   const CropFractions& cr = s.Crop;
+  ScaleGeometry g;
   g.cx = RoundEven(w * cr.left);
   g.cy = static_cast<int>(std::lround(h * cr.top));
   g.cw = std::max(RoundEven((cr.right - cr.left) * w), 2);
   g.ch = std::max(static_cast<int>(std::lround((cr.bottom - cr.top) * h)), 1);
-  const bool boxed = s.PictureWidth > 0 && s.PictureLeft + s.PictureWidth <= W;
+  const bool boxed = s.PictureWidth > 0 && s.PictureLeft + s.PictureWidth <= s.TargetWidth;
   g.left = boxed ? s.PictureLeft : 0;
-  g.width = boxed ? s.PictureWidth : W;
-  if (boxed) PaintSideBars(c.buffers, W, H, g.left, g.width);
+  g.width = boxed ? s.PictureWidth : s.TargetWidth;
+  return g;
+}
+
+// Makes room for the target and paints its side bars; false when there is
+// no room or no target.
+bool PrepareTarget(int w, int h, ScaleGeometry& g) {
+  CaptureFrameState& c = CaptureFrames();
+  const int W = c.scale.TargetWidth, H = c.scale.TargetHeight;
+  if (W < 2 || H < 1 || !c.buffers.ReserveTarget(static_cast<long long>(W) * H)) return false;
+  g = GeometryFor(w, h);
+  if (g.width != W) PaintSideBars(c.buffers, W, H, g.left, g.width);
   return true;
 }
 
@@ -348,6 +354,12 @@ const std::uint8_t* FinishOutput() {
   return c.OutputFrame = c.buffers.output.data();
 }
 }  // namespace
+
+bool ShrinksToHalfOrLess() {
+  const CaptureFrameState& c = CaptureFrames();
+  const ScaleGeometry g = GeometryFor(c.video.MagnitudeWidth, c.video.MagnitudeHeight);
+  return g.width > 0 && c.scale.TargetHeight > 0 && g.cw >= 2 * g.width && g.ch >= 2 * c.scale.TargetHeight;
+}
 
 const std::uint8_t* ScaleFrame(const std::uint8_t* sample, long sampleBytes) {
   CaptureFrameState& c = CaptureFrames();

@@ -126,6 +126,11 @@ bool ConvertToPlanes(const std::uint8_t* sample, long sampleBytes);
 // the target (the source changed its size during the conversion).
 bool ResizeNeeded();
 
+// True when the scaling set up for this conversion shrinks the cropped
+// source to half its width and height or less (into the picture's columns
+// of the target).
+bool ShrinksToHalfOrLess();
+
 // Produces the output frame for the current sample (sampleBytes long): the
 // sample itself when no resizing is needed, else the cropped, scaled,
 // filtered and packed picture in the output buffer, with the brightness

@@ -92,17 +92,6 @@ void SetUpScaling() {
   WriteLog("NeedResize=%d", s.NeedResize ? 1 : 0);
 }
 
-// The cropped picture is at least twice as wide and as high as it is
-// written: the decoders may leave out what such a shrink averages away.
-bool ShrinksToHalfOrLess() {
-  const CaptureFrameState& c = CaptureFrames();
-  const ScaleSettings& s = c.scale;
-  const double w = c.video.MagnitudeWidth * (s.Crop.right - s.Crop.left);
-  const double h = c.video.MagnitudeHeight * (s.Crop.bottom - s.Crop.top);
-  const int outW = s.PictureWidth > 0 ? s.PictureWidth : s.TargetWidth;
-  return outW > 0 && s.TargetHeight > 0 && w >= 2.0 * outW && h >= 2.0 * s.TargetHeight;
-}
-
 // The output path's extension follows the output format when it names
 // another container (".MP4" stays as it is for MP4).
 void MatchOutputExtension() {

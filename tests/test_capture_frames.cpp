@@ -200,6 +200,34 @@ TEST(CaptureFrames, FullPictureAndCentreCropScaleToTheTarget) {
   EXPECT_GT(LumaAt(out, 480, 245, 136), 200);
 }
 
+// The shrink is judged on the crop window against the picture's columns of
+// the target, both ways.
+TEST(CaptureFrames, ShrinkToHalfCountsTheCropAndThePictureColumns) {
+  struct Case {
+    int w, h, W, H;
+    CropFractions crop;
+    int pictureWidth;
+    bool shrinks;
+  };
+  const CropFractions whole;
+  for (const Case& c : {Case{1920, 1080, 368, 208, whole, 0, true}, Case{640, 480, 320, 240, whole, 0, true},
+                        Case{720, 576, 480, 272, whole, 0, false}, Case{642, 480, 322, 240, whole, 0, false},
+                        Case{1920, 1080, 368, 208, {0.4, 0, 0.6, 1}, 0, false},
+                        Case{1920, 1080, 368, 208, {0, 0.4, 1, 0.6}, 0, false},
+                        Case{600, 800, 320, 240, whole, 180, true}, Case{300, 400, 320, 240, whole, 180, false}}) {
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " to " << c.W << "x" << c.H);
+    ResetCapture();
+    ApplyVideoMediaType(VideoType(c.w, c.h).mt, false);
+    ScaleSettings& s = CaptureFrames().scale;
+    s.TargetWidth = c.W;
+    s.TargetHeight = c.H;
+    s.Crop = c.crop;
+    s.PictureLeft = c.pictureWidth ? ((c.W - c.pictureWidth) / 2) & ~1 : 0;
+    s.PictureWidth = c.pictureWidth;
+    EXPECT_EQ(ShrinksToHalfOrLess(), c.shrinks);
+  }
+}
+
 TEST(CaptureFrames, TargetLargerThanSourceAndFilterStayInsideTheBuffers) {
   ResetCapture();
   ApplyVideoMediaType(VideoType(320, 240).mt, false);

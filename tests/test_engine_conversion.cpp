@@ -15,6 +15,7 @@
 #include "engine/capture_frames.h"
 #include "engine/engine_state.h"
 #include "engine/graph_builder.h"
+#include "platform/dshow/media_filters.h"
 #include "profiles/profile.h"
 #include "settings/settings.h"
 #include "tests/fixtures/fixtures.h"
@@ -301,6 +302,29 @@ TEST_F(EngineConversion, TwoPassesOverAShortRangeWriteAllOfIt) {
   ASSERT_TRUE(host_.Convert().finished);
   EXPECT_EQ(Frame().CurrentPass, 1);
   ExpectPspOutput(ProbeMedia(dir_.file("out/M4V20001.MP4")), 2.0);
+}
+
+// While a conversion shrinks the picture to half or less the decoders
+// leave out what the shrink averages away; a conversion at about the
+// source's size, and the preview after either, decode every picture whole.
+TEST_F(EngineConversion, OnlyAConversionThatShrinksToHalfDecodesForTheShrink) {
+  struct Case {
+    FixtureKind kind;
+    bool shrinks;
+  };
+  for (const Case c : {Case{FixtureKind::kHd720, true}, Case{FixtureKind::kH264AacMp4, false}}) {
+    SCOPED_TRACE(c.shrinks);
+    const std::string out = OpenFromStart(Clip(c.kind, 2.0, {}, c.shrinks ? "hd" : "sd"), dir_.file(c.shrinks ? "out/a.MP4" : "out/b.MP4"));
+    bool whileConverting = false;
+    const HostRun run = host_.Convert([&] {
+      whileConverting = whileConverting || (Frame().IsRecording && DecodersShrinking(Graph().pGB));
+      return false;
+    });
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(whileConverting, c.shrinks);
+    EXPECT_FALSE(DecodersShrinking(Graph().pGB)) << "the preview after the conversion";
+    ExpectPspOutput(ProbeMedia(out), 2.0);
+  }
 }
 
 TEST_F(EngineConversion, ASmallPartLimitGivesNumberedPartsWithNothingLost) {

@@ -545,15 +545,28 @@ void SetDecoderSegment(FilterBase* decoder, REFERENCE_TIME t) {
   static_cast<DecoderFilter*>(decoder)->segmentStart = t;
 }
 
-void SetDecodersShrinking(IFilterGraph* graph, bool shrinking) {
+namespace {
+// Calls visit for each of the graph's decoders.
+template <typename Visit>
+void ForEachDecoder(IFilterGraph* graph, Visit visit) {
   ComPtr<IEnumFilters> filters;
   if (!graph || FAILED(graph->EnumFilters(&filters)) || !filters) return;
   for (IBaseFilter* f = nullptr; filters->Next(1, &f, nullptr) == S_OK; f = nullptr) {
     CLSID c;
-    if (SUCCEEDED(f->GetClassID(&c)) && c == CLSID_Decoder)
-      static_cast<DecoderFilter*>(static_cast<FilterBase*>(f))->shrinking = shrinking;
+    if (SUCCEEDED(f->GetClassID(&c)) && c == CLSID_Decoder) visit(*static_cast<DecoderFilter*>(static_cast<FilterBase*>(f)));
     f->Release();
   }
+}
+}  // namespace
+
+void SetDecodersShrinking(IFilterGraph* graph, bool shrinking) {
+  ForEachDecoder(graph, [shrinking](DecoderFilter& d) { d.shrinking = shrinking; });
+}
+
+bool DecodersShrinking(IFilterGraph* graph) {
+  bool any = false;
+  ForEachDecoder(graph, [&any](DecoderFilter& d) { any = any || d.shrinking.load(); });
+  return any;
 }
 
 bool IsDecoder(FilterBase* f) {

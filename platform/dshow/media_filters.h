@@ -36,3 +36,4 @@ bool IsDecoder(FilterBase* f);
 // changes stays far below one step of a sample, and it is about a tenth of
 // the decoding; nothing builds on those pictures, so no error carries on.
 void SetDecodersShrinking(IFilterGraph* graph, bool shrinking);
+bool DecodersShrinking(IFilterGraph* graph);
