@@ -160,9 +160,11 @@ void ParseProfileText(CProfile& p, const std::string& text) {
     std::string line = text.substr(start, nl - start);
     start = nl + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    // A NUL byte reads as the blank the writer would put in its place, so a
-    // damaged file reads as the text it will be saved as.
+    // A NUL byte or a carriage return inside a line reads as the blank the
+    // writer would put in its place, so a damaged file reads as the text it
+    // will be saved as.
     std::replace(line.begin(), line.end(), '\0', ' ');
+    std::replace(line.begin(), line.end(), '\r', ' ');
 
     size_t pos = 0;
     std::string key = NextProfileToken(line, pos);

@@ -356,15 +356,21 @@ TEST_F(ProfileTest, ShippedProfilesAreWhatThePspPlays) {
   EXPECT_TRUE(mpeg4Wide);
 }
 
-TEST(ProfileText, ANulByteReadsAsTheBlankItIsSavedAs) {
-  // A damaged file with a NUL inside a Windows Media codec name: what is
-  // read must be what gets written, or the next read gives another profile.
-  CProfile first;
-  static const char kLine[] = "vcodec  = \"Windows\0Media Video 9\" { }\r\n";
-  ParseProfileText(first, std::string(kLine, sizeof(kLine) - 1));
-  EXPECT_EQ(first.vcodec, "Windows Media Video 9");
-  const std::string written = FormatProfileText(first);
-  CProfile second;
-  ParseProfileText(second, written);
-  EXPECT_EQ(FormatProfileText(second), written);
+TEST(ProfileText, ANulOrCarriageReturnReadsAsTheBlankItIsSavedAs) {
+  // A damaged file with a NUL or a lone carriage return inside a Windows
+  // Media codec name: what is read must be what gets written, or the next
+  // read gives another profile (here, another kind of profile).
+  static const char kNul[] = "vcodec  = \"Windows\0Media Video 9\" { }\r\nacodec = \"aac\" { }\r\n";
+  static const char kCr[] = "vcodec  = \"Windows\rMedia Video 8\" { }\r\nacodec = \"aac\" { }\r\n";
+  for (const std::string text : {std::string(kNul, sizeof(kNul) - 1), std::string(kCr, sizeof(kCr) - 1)}) {
+    CProfile first;
+    ParseProfileText(first, text);
+    EXPECT_EQ(first.vcodec.substr(0, 14), "Windows Media ");
+    EXPECT_TRUE(IsWindowsMediaProfile(first));
+    const std::string written = FormatProfileText(first);
+    CProfile second;
+    ParseProfileText(second, written);
+    EXPECT_EQ(second.vcodec, first.vcodec);
+    EXPECT_EQ(FormatProfileText(second), written);
+  }
 }
