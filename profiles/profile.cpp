@@ -163,8 +163,7 @@ void ParseProfileText(CProfile& p, const std::string& text) {
     // A NUL byte or a carriage return inside a line reads as the blank the
     // writer would put in its place, so a damaged file reads as the text it
     // will be saved as.
-    std::replace(line.begin(), line.end(), '\0', ' ');
-    std::replace(line.begin(), line.end(), '\r', ' ');
+    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\0' || c == '\r'; }, ' ');
 
     size_t pos = 0;
     std::string key = NextProfileToken(line, pos);

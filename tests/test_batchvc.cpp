@@ -639,6 +639,31 @@ TEST_F(Batchvc, WindowsMediaTakesItsSoundFromItsAudioFormat) {
   EXPECT_EQ(p.audio.channels, 2);
   EXPECT_GT(p.audio.decodedSamples, 44100);
 }
+// A damaged profile of the user's, a carriage return inside its codec
+// name, converts as the same kind of profile before and after it is saved
+// under a new name: what is read is what gets written.
+TEST_F(Batchvc, ADamagedProfileConvertsAlikeBeforeAndAfterItIsSaved) {
+  Clip(FixtureKind::kH264AacMp4, 2.0, "clip.mp4");
+  const std::string text =
+      "device  = \"PC\" \r\nfileext = \"wmv\" \r\nvcodec  = \"Windows\rMedia Video 9\" { \"Windows Media Video 9\" }\r\n"
+      "s\t    = \"320x240\" { \"320x240\" }\r\nb\t    = 768 { \"768\" }\r\nr       = 29.97 { \"29.97\" }\r\n"
+      "acodec  = \"Windows Media Audio 9.2\" \r\naformat = \"128 kbps, 44 kHz, stereo 1-pass CBR\" \r\n";
+  fs::create_directories(dir_.file("home/.local/share/Corvane/profile"));
+  WriteFileBytes(dir_.file("home/.local/share/Corvane/profile/Damaged.pr"), text);
+  const BatchRun saved = Run({"--profile", "Damaged", "--save-profile", "Saved"});
+  ASSERT_EQ(saved.status, 0) << saved.err;
+  int number = 0;  // the output numbers go on from one run to the next
+  for (const char* profile : {"Damaged", "Saved"}) {
+    SCOPED_TRACE(profile);
+    const BatchRun r = Run({"--profile", profile, "--output-folder", "out", "clip.mp4"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const MediaProbe p = ProbeMedia(dir_.file("out/M4V2000" + std::to_string(++number) + ".wmv"));
+    ASSERT_TRUE(p.opened && p.hasAudio) << r.out << r.err;
+    EXPECT_EQ(p.audio.sampleRate, 44100);
+    EXPECT_GT(p.audio.decodedSamples, 44100);
+  }
+}
+
 // Ten conversions started at once into one folder take ten numbers: no
 // output is written over, each is whole.
 TEST_F(Batchvc, ParallelRunsTakeDistinctNumbers) {

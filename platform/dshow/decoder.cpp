@@ -552,8 +552,7 @@ void ForEachDecoder(IFilterGraph* graph, Visit visit) {
   ComPtr<IEnumFilters> filters;
   if (!graph || FAILED(graph->EnumFilters(&filters)) || !filters) return;
   for (IBaseFilter* f = nullptr; filters->Next(1, &f, nullptr) == S_OK; f = nullptr) {
-    CLSID c;
-    if (SUCCEEDED(f->GetClassID(&c)) && c == CLSID_Decoder) visit(*static_cast<DecoderFilter*>(static_cast<FilterBase*>(f)));
+    if (auto* base = static_cast<FilterBase*>(f); IsDecoder(base)) visit(*static_cast<DecoderFilter*>(base));
     f->Release();
   }
 }
