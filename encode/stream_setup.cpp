@@ -36,10 +36,6 @@ void ConfigureH264(AVCodecContext* c, AVDictionary** options) {
   c->rc_max_rate = maxRate;
   c->rc_buffer_size = static_cast<int>(maxRate);
   c->refs = 2;
-  // One encoding thread per processor (the library's own choice is one and
-  // a half): at the handheld's sizes the decoder keeps every processor busy
-  // anyway, and each thread holds pictures of its own.
-  c->thread_count = av_cpu_count();
 }
 
 void ConfigureCodecSpecifics(AVCodecContext* c, const ContainerChoice& choice, AVDictionary** options) {
@@ -98,7 +94,11 @@ CodecContextPtr MakeVideoEncoder(const ContainerChoice& choice, const EncoderPar
   c->pix_fmt = AV_PIX_FMT_YUV420P;
   c->gop_size = 12;
   c->sample_aspect_ratio = {1, 1};
-  c->thread_count = 0;  // as many as the encoder can use, unless its own settings say otherwise
+  // As many as the encoder can use, unless its own settings say otherwise.
+  // For H.264 that is one and a half per processor: with one per processor
+  // its threads wait on each other while the decoder waits for room in the
+  // queue, and a processor stands idle.
+  c->thread_count = 0;
   ConfigureCodecSpecifics(c.get(), choice, options);
   return c;
 }
