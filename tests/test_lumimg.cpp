@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <initializer_list>
 #include <cmath>
 #include <numeric>
 #include <vector>
@@ -78,18 +79,24 @@ TEST(LumImg, PackedCropScaleMatchesThePlanesScaledOneByOne) {
   }
 }
 
-// A planar picture scaled from its planes (halved first when it shrinks by
-// two or more: an odd number of 4:2:0 chroma rows, crops, an exact half)
-// gives what its packed 4:2:2 form scaled in one pass gives.
-TEST(LumImg, PlanarCropScaleMatchesThePackedPicture) {
-  const int w = 640, h = 362;  // 181 chroma rows
-  Bytes y(static_cast<size_t>(w) * h), u(static_cast<size_t>(w / 2) * (h / 2 + 1)), v(u.size());
+namespace {
+struct CropCase {
+  int cx, cy, cw, ch, W, H;
+};
+
+// Scales a 640x362 planar picture (4:2:0 with chromaRowShift 1, else 4:2:2)
+// from its planes and from its packed 4:2:2 form; expects the two alike.
+// stripe is added to every other chroma row.
+void ExpectPlanarScaleMatchesPacked(int shift, int stripe, std::initializer_list<CropCase> cases) {
+  const int w = 640, h = 362;  // 181 chroma rows of 4:2:0
+  const int chromaRows = shift ? h / 2 + 1 : h;
+  Bytes y(static_cast<size_t>(w) * h), u(static_cast<size_t>(w / 2) * chromaRows), v(u.size());
   for (int r = 0; r < h; ++r)
     for (int x = 0; x < w; ++x) y[static_cast<size_t>(r) * w + x] = static_cast<std::uint8_t>(16 + x / 4 + r / 6);
   for (size_t i = 0; i < u.size(); ++i) {
     const int x = static_cast<int>(i % (w / 2)), r = static_cast<int>(i / (w / 2));
-    u[i] = static_cast<std::uint8_t>(64 + x / 3 + r / 4);
-    v[i] = static_cast<std::uint8_t>(200 - x / 4 - r / 3);
+    u[i] = static_cast<std::uint8_t>(64 + x / 3 + r / 4 + (r % 2) * stripe);
+    v[i] = static_cast<std::uint8_t>(200 - x / 4 - r / 3 - (r % 2) * stripe);
   }
   LumPlanarPicture p;
   p.planes[0] = y.data();
@@ -99,14 +106,10 @@ TEST(LumImg, PlanarCropScaleMatchesThePackedPicture) {
   p.strides[1] = p.strides[2] = w / 2;
   p.width = w;
   p.height = h;
-  p.chromaRowShift = 1;
+  p.chromaRowShift = shift;
   Bytes packed(static_cast<size_t>(w) * h * 2);
-  LumPlanarToPacked422(y.data(), w, u.data(), w / 2, v.data(), w / 2, 1, packed.data(), w * 2, w, h);
-  struct Case {
-    int cx, cy, cw, ch, W, H;
-  };
-  for (const Case k : {Case{0, 0, w, h, 100, 56}, Case{64, 40, 400, 300, 160, 120}, Case{0, 0, w, h, 320, 181},
-                       Case{32, 2, 300, 200, 200, 150}}) {
+  LumPlanarToPacked422(y.data(), w, u.data(), w / 2, v.data(), w / 2, shift, packed.data(), w * 2, w, h);
+  for (const CropCase k : cases) {
     const int stride = k.W + 4;
     Bytes py(stride * k.H, 0), pu(stride * k.H, 0), pv(stride * k.H, 0);
     LumCropScalePlanar(p, k.cx, k.cy, k.cw, k.ch, py.data(), pu.data(), pv.data(), stride, k.W, k.H, 2);
@@ -122,11 +125,26 @@ TEST(LumImg, PlanarCropScaleMatchesThePackedPicture) {
         worst = std::max(worst, d);
         sum += d;
       }
-    SCOPED_TRACE(testing::Message() << "crop " << k.cx << "," << k.cy << " " << k.cw << "x" << k.ch << " to " << k.W
-                                    << "x" << k.H);
+    SCOPED_TRACE(testing::Message() << (shift ? "4:2:0" : "4:2:2") << " stripe " << stripe << " crop " << k.cx << ","
+                                    << k.cy << " " << k.cw << "x" << k.ch << " to " << k.W << "x" << k.H);
     EXPECT_LE(sum / (k.W * k.H), 0.6) << "on average";
     EXPECT_LE(worst, 3);
   }
+}
+}  // namespace
+
+// A planar picture scaled from its planes (halved first when it shrinks by
+// two or more: an odd number of 4:2:0 chroma rows, crops, an exact half)
+// gives what its packed 4:2:2 form scaled in one pass gives. Halved exactly
+// to the target, 4:2:0 and 4:2:2 alike, every chroma row keeps its own
+// colour: stripes a chroma row apart survive, as the packed picture's do.
+TEST(LumImg, PlanarCropScaleMatchesThePackedPicture) {
+  for (const int shift : {1, 0})
+    ExpectPlanarScaleMatchesPacked(shift, 0,
+                                   {{0, 0, 640, 362, 100, 56}, {64, 40, 400, 300, 160, 120}, {0, 0, 640, 362, 320, 181},
+                                    {32, 2, 300, 200, 200, 150}});
+  for (const int shift : {1, 0})
+    ExpectPlanarScaleMatchesPacked(shift, 40, {{0, 0, 640, 362, 320, 181}, {40, 2, 320, 240, 160, 120}});
 }
 
 TEST(LumImg, ColourConversionAndByteReorder) {
