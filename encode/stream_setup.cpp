@@ -5,7 +5,6 @@
 #include <string>
 
 extern "C" {
-#include <libavutil/cpu.h>
 #include <libavutil/opt.h>
 }
 
