@@ -29,5 +29,14 @@ function(corvane_test name)
   if(ARG_LABELS)
     list(APPEND props LABELS "${ARG_LABELS}")
   endif()
+  corvane_note_threads_test(${name} "${ARG_LABELS}")
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CORVANE_OUT_DIR} PROPERTIES ${props} DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# corvane_note_threads_test(NAME LABELS): a test program labelled "threads"
+# joins target corvane_threads_tests, all the ThreadSanitizer stage builds.
+function(corvane_note_threads_test name labels)
+  if("threads" IN_LIST labels)
+    set_property(GLOBAL APPEND PROPERTY CORVANE_THREADS_TESTS ${name})
+  endif()
 endfunction()

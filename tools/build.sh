@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds one variant into build/<variant>.
 #   tools/build.sh [release|asan|tsan|fuzz] [extra cmake args...]
+# CORVANE_BUILD_TARGET names one target to build instead of everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 variant=${1:-release}; shift || true
@@ -13,4 +14,4 @@ case "$variant" in
   *) echo "unknown variant $variant" >&2; exit 2 ;;
 esac
 cmake -S . -B "build/$variant" -G Ninja "${args[@]}" "$@" >/dev/null
-cmake --build "build/$variant" -j"$(nproc)"
+cmake --build "build/$variant" -j"$(nproc)" --target "${CORVANE_BUILD_TARGET:-all}"
