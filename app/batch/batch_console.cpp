@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "app/batch/batch_text.h"
 #include "app/batch/stop_signal.h"
 #include "platform/core/threads.h"
 
@@ -20,11 +21,6 @@ std::string Bar(int percent) {
   const int filled = std::clamp(percent, 0, 100) * kBarWidth / 100;
   return "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(kBarWidth - filled), '-') +
          "] ";
-}
-
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text;
 }
 }  // namespace
 
@@ -47,7 +43,7 @@ void BatchConsole::ClearProgressLocked() {
 void BatchConsole::Progress(const std::string& line, int percent) {
   if (quiet_) return;
   std::lock_guard lock(mutex_);
-  const std::string text = Trimmed(line);
+  const std::string text = WithoutTrailingBlanks(line);
   if (errIsTerminal_) {
     // One line that rewrites itself; cut to the terminal's width so that it
     // never wraps (a wrapped line could not be rewritten).

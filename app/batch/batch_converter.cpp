@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "app/batch/batch_message_dlg.h"
+#include "app/batch/batch_text.h"
 #include "app/batch/output_check.h"
 #include "app/batch/profile_commands.h"
 #include "app/batch/stop_signal.h"
@@ -41,13 +41,7 @@ constexpr int kStallSeconds = 30;
 
 using Clock = std::chrono::steady_clock;
 
-
 double SecondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string Joined(const std::vector<std::string>& texts) {
   std::string all;
@@ -79,7 +73,7 @@ std::string WithFormatExtension(const std::string& path, int outputFormat) {
   const auto dot = path.rfind('.');
   const bool hasDot = dot != std::string::npos && (slash == std::string::npos || dot > slash);
   const std::string ext = hasDot ? path.substr(dot + 1) : "";
-  if (want.empty() || Lower(ext) == want) return path;
+  if (want.empty() || LowerCase(ext) == want) return path;
   return (hasDot ? path.substr(0, dot) : path) + "." + want;
 }
 

@@ -2,14 +2,8 @@
 
 #include <utility>
 
+#include "app/batch/batch_text.h"
 #include "core/diag_log.h"
-
-namespace {
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text;
-}
-}  // namespace
 
 BatchMessageDlg::BatchMessageDlg(BatchReport& report, bool answerYes) : report_(report), answerYes_(answerYes) {
   SetMessageDlgHandler(this);
@@ -21,7 +15,7 @@ std::string BatchMessageDlg::WithoutBatchAdvice(const std::string& text) {
   static const char kAdvice[] = "Please use \"Video Converter (Batch Mode)\" to convert this file.";
   std::string t = text;
   if (const auto at = t.find(kAdvice); at != std::string::npos) t.erase(at, sizeof(kAdvice) - 1);
-  return Trimmed(t);
+  return WithoutTrailingBlanks(t);
 }
 
 int BatchMessageDlg::Show(const std::string& text, MsgKind kind, unsigned buttons) {

@@ -1,9 +1,9 @@
 #include "app/batch/profile_commands.h"
 
-#include <cctype>
 #include <cstdio>
 
 #include "app/batch/batch_converter.h"
+#include "app/batch/batch_text.h"
 #include "app/control/profile_choice.h"
 #include "core/frame_state.h"
 #include "platform/core/paths.h"
@@ -13,16 +13,11 @@ namespace {
 // The profile of a first run.
 constexpr const char* kFirstRunProfile = "PSP MPEG-4 320x240";
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 int FindProfileByName(const std::vector<CProfile>& list, const std::string& name) {
   const int exact = FindProfile(list, name);
   if (exact >= 0) return exact;
   for (size_t i = 0; i < list.size(); ++i)
-    if (Lower(list[i].name) == Lower(name)) return static_cast<int>(i);
+    if (LowerCase(list[i].name) == LowerCase(name)) return static_cast<int>(i);
   return -1;
 }
 

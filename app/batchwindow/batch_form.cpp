@@ -25,18 +25,15 @@
 #include "app/batchwindow/source_length.h"
 #include "core/frame_state.h"
 #include "app/window/lumivault_form.h"
+#include "app/window/output_config_group.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/shell_open.h"
+#include "app/window/qt_text.h"
 #include "engine/playback.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 
 namespace {
-const char kGroup[] = "OutputConfig";
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
-
 QPushButton* Button(const char* name, const char* text, QWidget* parent) {
   auto* b = new QPushButton(text, parent);
   b->setObjectName(name);
@@ -227,14 +224,14 @@ void TBatchForm::BrowseBtnClick() {
 
 void TBatchForm::ProfileComboChange() {
   if (ProfileCombo->currentIndex() < 0) return;
-  WriteSettingText(kGroup, "last_profile", S(ProfileCombo->currentText()).c_str());
+  WriteSettingText(kOutputConfigGroup, "last_profile", S(ProfileCombo->currentText()).c_str());
 }
 
 void TBatchForm::OutputFolderEditChange() {
   // As in the main window: the folder is kept as that of the last output.
   FrameState& f = Frame();
   f.SetOutputPath(OutputPathInFolder(S(OutputFolderEdit->text()), f.GetOutputPath(), f.OutputFormat));
-  WriteSettingText(kGroup, "LastOutput", f.GetOutputPath().c_str());
+  WriteSettingText(kOutputConfigGroup, "LastOutput", f.GetOutputPath().c_str());
 }
 
 void TBatchForm::ConvertAllBtnClick() {

@@ -10,10 +10,10 @@
 #include <memory>
 
 #include "app/batch/batch_converter.h"
+#include "app/window/qt_text.h"
 #include "platform/core/fpu.h"
 
 namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 // How often a question's wait looks at the stop request.
 constexpr auto kAskPoll = std::chrono::milliseconds(100);
 }  // namespace

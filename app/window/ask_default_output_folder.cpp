@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "core/frame_state.h"
+#include "app/window/output_config_group.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/save_file_dialog.h"
 #include "settings/settings.h"
@@ -28,7 +29,7 @@ std::string FolderFieldForPath(const std::string& outputPath, const std::string&
 namespace {
 void StoreOutputPath(const std::string& path) {
   Frame().SetOutputPath(path);
-  WriteSettingText("OutputConfig", "LastOutput", Frame().GetOutputPath().c_str());
+  WriteSettingText(kOutputConfigGroup, "LastOutput", Frame().GetOutputPath().c_str());
 }
 }  // namespace
 

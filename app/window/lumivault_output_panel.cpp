@@ -11,11 +11,13 @@
 #include "core/frame_state.h"
 #include "core/message_dlg.h"
 #include "app/window/lumivault_form.h"
+#include "app/window/output_config_group.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/save_file_dialog.h"
 #include "app/window/save_profile_form.h"
 #include "app/window/shell_open.h"
 #include "app/window/value_list_editor.h"
+#include "app/window/qt_text.h"
 #include "encode/encoder_params.h"
 #include "engine/engine_state.h"
 #include "profiles/wm_codec_info.h"
@@ -23,11 +25,6 @@
 #include "settings/settings_store.h"
 
 namespace {
-const char kGroup[] = "OutputConfig";
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
-
 QStringList Choices(const ChoiceList& list) {
   QStringList out;
   for (const std::string& item : list) out << Q(item);
@@ -235,7 +232,7 @@ void TLumivaultForm::SaveProfileBtnClick() {
 void TLumivaultForm::OutputFolderEditChange() {
   FrameState& f = Frame();
   f.SetOutputPath(OutputPathInFolder(S(OutputFolderEdit->text()), f.GetOutputPath(), f.OutputFormat));
-  WriteSettingText(kGroup, "LastOutput", f.GetOutputPath().c_str());
+  WriteSettingText(kOutputConfigGroup, "LastOutput", f.GetOutputPath().c_str());
 }
 
 void TLumivaultForm::BrowseBtnClick() {
@@ -253,5 +250,5 @@ void TLumivaultForm::menu_SetOutputPathClick() {
   if (path.isEmpty()) return;
   Frame().SetOutputPath(S(path));
   Engine().OutputNamedByUser = true;
-  WriteSettingText(kGroup, "LastOutput", Frame().GetOutputPath().c_str());
+  WriteSettingText(kOutputConfigGroup, "LastOutput", Frame().GetOutputPath().c_str());
 }

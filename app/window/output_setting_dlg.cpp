@@ -16,6 +16,7 @@
 
 #include "core/frame_state.h"
 #include "app/window/brightness_levels.h"
+#include "app/window/output_config_group.h"
 #include "app/window/output_panel_rules.h"
 #include "app/window/save_file_dialog.h"
 #include "settings/device_file_name.h"
@@ -23,7 +24,6 @@
 #include "settings/settings_store.h"
 
 namespace {
-const char kGroup[] = "OutputConfig";
 
 QSlider* TrackBar(const char* name, int min, int max, QWidget* parent) {
   auto* bar = new QSlider(Qt::Horizontal, parent);
@@ -187,8 +187,8 @@ void TOutputSettingDlg::BrightnessTrackbarChange() {
   Settings& s = AppSettings();
   s.brightnessA = v.offset;
   s.brightnessB = v.gain;
-  WriteSettingInt(kGroup, "brightness_a", v.offset);
-  WriteSettingReal(kGroup, "brightness_b", static_cast<double>(v.gain));
+  WriteSettingInt(kOutputConfigGroup, "brightness_a", v.offset);
+  WriteSettingReal(kOutputConfigGroup, "brightness_b", static_cast<double>(v.gain));
 }
 
 void TOutputSettingDlg::AudioVolumeTrackBarChange() { AppSettings().audioVolume = AudioVolumeTrackBar->value(); }
@@ -203,7 +203,7 @@ void TOutputSettingDlg::OKBtnClick() {
   Settings& s = AppSettings();
   // 1.
   s.vcAspect = AspectComboBox->currentIndex();
-  WriteSettingInt(kGroup, "vc_aspect", s.vcAspect);
+  WriteSettingInt(kOutputConfigGroup, "vc_aspect", s.vcAspect);
   // 2, 3.
   s.audioVolume = AudioVolumeTrackBar->value();
   s.shutdownWhenDone = Shutdown_CheckBox->isChecked();
@@ -214,13 +214,13 @@ void TOutputSettingDlg::OKBtnClick() {
   const int number = TeSpinEdit1->value();
   Frame().SetOutputPath(RenumberDeviceFileName(OutputFileName_Edit->text().toStdString(), s.fileNumber, number));
   // 6.
-  WriteSettingInt(kGroup, "AudioVolume", s.audioVolume);
-  WriteSettingInt(kGroup, "Volume", s.volume);
-  WriteSettingText(kGroup, "LastOutput", Frame().GetOutputPath().c_str());
-  WriteSettingInt(kGroup, "disable_screensaver", s.disableScreensaver);
+  WriteSettingInt(kOutputConfigGroup, "AudioVolume", s.audioVolume);
+  WriteSettingInt(kOutputConfigGroup, "Volume", s.volume);
+  WriteSettingText(kOutputConfigGroup, "LastOutput", Frame().GetOutputPath().c_str());
+  WriteSettingInt(kOutputConfigGroup, "disable_screensaver", s.disableScreensaver);
   // 7.
   s.fileNumber = number;
-  WriteSettingInt(kGroup, "file_number", s.fileNumber);
+  WriteSettingInt(kOutputConfigGroup, "file_number", s.fileNumber);
   // 8.
   done(1);
 }
