@@ -18,8 +18,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt finds its windowing plugins at run time, which no program links; the
-# shell's "open" (folders, the help page) goes through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt finds its windowing plugins at run time, and the decoders libavfilter,
+# which no program links; the shell's "open" (folders, the help page) goes
+# through xdg-open.
+string(REGEX MATCH "^[0-9]+" CORVANE_AVFILTER_MAJOR "${AVFILTER_VERSION}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libavfilter${CORVANE_AVFILTER_MAJOR} (>= 7:5.1)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

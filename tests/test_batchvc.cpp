@@ -590,6 +590,31 @@ TEST_F(Batchvc, PictureSizeFollowsTheShapeOfTheSource) {
   EXPECT_GT(darkest(100, 220), 30.0) << "the picture in the middle";
 }
 
+// The filters' library (with the thirty it brings, about 12 MiB) is loaded
+// only for pictures that need it: a plain clip converts without it, a turned
+// one with it, and comes out turned. The loader lists what it loads
+// (LD_DEBUG=files, on standard error).
+TEST_F(Batchvc, OnlyPicturesThatNeedTheFiltersLoadTheirLibrary) {
+  Clip(FixtureKind::kH264AacMp4, 1.0, "plain.mp4");
+  Clip(FixtureKind::kH264AacMp4, 1.0, "turned.mp4", {.rotation = 90});
+  setenv("LD_DEBUG", "files", 1);
+  const BatchRun plain = Run({"--profile", "PSP MPEG-4 320x240", "--output", "plain out.mp4", "plain.mp4"});
+  const BatchRun turned = Run({"--profile", "PSP MPEG-4 320x240", "--output", "turned out.mp4", "turned.mp4"});
+  unsetenv("LD_DEBUG");
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  ASSERT_EQ(turned.status, 0) << turned.err;
+  ASSERT_NE(plain.err.find("file=libavcodec.so"), std::string::npos) << "the loader listed nothing";
+  EXPECT_EQ(plain.err.find("file=libavfilter.so"), std::string::npos);
+  EXPECT_NE(turned.err.find("file=libavfilter.so"), std::string::npos);
+  ExpectPspFile(dir_.file("plain out.mp4"), "mpeg4", 1.0);
+  ExpectPspFile(dir_.file("turned out.mp4"), "mpeg4", 1.0);
+  // Turned on its side, the picture stands between black bars.
+  const std::vector<double> columns = ProbeMedia(dir_.file("turned out.mp4"), true).video.columnLuma;
+  ASSERT_EQ(columns.size(), 320u);
+  EXPECT_LT(*std::max_element(&columns[0], &columns[40]), 24.0) << "black bar on the left";
+  EXPECT_GT(*std::min_element(&columns[120], &columns[200]), 30.0) << "the picture in the middle";
+}
+
 // A 1080p source shrinks to the handheld's size as an area filter would
 // (halved by 2 x 2 blocks first, in bands): the output's luma against
 // ffmpeg's own area scaling of the same source, picture by picture (the

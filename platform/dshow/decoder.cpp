@@ -1,6 +1,7 @@
-// Decoder filters: libavcodec with threaded decoding, then for video a
-// libavfilter chain (display rotation, deinterlacing, packed 4:2:2) and for
-// audio libswresample to interleaved 16-bit (or 8-bit) PCM.
+// Decoder filters: libavcodec with threaded decoding, then for video, where
+// a picture needs it, a libavfilter chain (display rotation, deinterlacing,
+// an even width, planar 4:2:0 or 4:2:2) and for audio libswresample to
+// interleaved 16-bit (or 8-bit) PCM.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -8,15 +9,15 @@
 #include <thread>
 
 #include "core/diag_log.h"
+#include "platform/dshow/filter_library.h"
 #include "platform/dshow/media_filters.h"
 #include "platform/dshow/packet_queue.h"
 #include "platform/lumimg/lumimg.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavfilter/buffersink.h>
-#include <libavfilter/buffersrc.h>
 #include <libavformat/avformat.h>
+#include <libavutil/cpu.h>
 #include <libavutil/display.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
@@ -31,7 +32,7 @@ struct FrameFree {
   void operator()(AVFrame* f) const { av_frame_free(&f); }
 };
 struct FilterGraphFree {
-  void operator()(AVFilterGraph* g) const { avfilter_graph_free(&g); }
+  void operator()(AVFilterGraph* g) const { LoadFilterLibrary()->graphFree(&g); }
 };
 struct SwrFree {
   void operator()(SwrContext* s) const { swr_free(&s); }
@@ -81,6 +82,19 @@ bool SameColour(const LumYuvColour& a, const LumYuvColour& b) {
 
 bool IsInterlaced(const AVCodecParameters* p) {
   return p->field_order != AV_FIELD_UNKNOWN && p->field_order != AV_FIELD_PROGRESSIVE;
+}
+
+// Decoding threads for a video stream. The library's own choice is one more
+// than the cores: with one per core a three-picture interlaced MPEG-2 clip,
+// converted after its preview, stalled now and then on a slow (sanitized)
+// build. Pictures of 1280x720 and more get one more again: decoding them
+// takes most of a conversion, and a fourth picture in flight keeps both
+// cores of a two-core machine busier (3-5 % less time for 1080p, for about
+// 8 MiB).
+int DecodingThreads(const AVCodecParameters* p) {
+  constexpr int kLibraryMaximum = 16;
+  if (static_cast<int64_t>(p->width) * p->height < 1280 * 720) return 0;
+  return std::min(av_cpu_count() + 2, kLibraryMaximum);
 }
 
 class DecoderFilter;
@@ -191,10 +205,7 @@ class DecoderFilter : public FilterBase {
     if (!ctx || avcodec_parameters_to_context(ctx.get(), st->codecpar) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
     ctx->pkt_timebase = st->time_base;
     if (video_) {
-      // The library's own choice, one thread more than the cores: with one
-      // per core a three-picture interlaced MPEG-2 clip, converted after its
-      // preview, stalled now and then on a slow (sanitized) build.
-      ctx->thread_count = 0;
+      ctx->thread_count = DecodingThreads(st->codecpar);
       ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     }
     if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
@@ -243,6 +254,7 @@ class DecoderFilter : public FilterBase {
     if (!ctx_ || !src_) return;
     avcodec_flush_buffers(ctx_.get());
     filter_.reset();
+    configured_ = false;
     swr_.reset();
     nextAudio_ = AV_NOPTS_VALUE;
     lastPts_ = AV_NOPTS_VALUE;
@@ -276,10 +288,7 @@ class DecoderFilter : public FilterBase {
       }
     }
     if (ended && !abort_) {
-      if (video_ && filter_) {
-        // End of input for the filters; a refused flush leaves nothing to drain.
-        if (av_buffersrc_add_frame(src_ctx_, nullptr) >= 0) DrainVideo();
-      }
+      if (video_) FlushFilters();
       out_->DeliverEndOfStream();
     }
   }
@@ -294,8 +303,42 @@ class DecoderFilter : public FilterBase {
     }
   }
 
+  // The common picture (progressive, upright, an even width, planar 4:2:0
+  // or 4:2:2) goes to the delivery as decoded: the filters would pass it
+  // through unchanged, and their library is then never loaded.
+  bool NeedsFilters(const AVFrame* f) const {
+    const bool planar = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P ||
+                        f->format == AV_PIX_FMT_YUV422P || f->format == AV_PIX_FMT_YUVJ422P;
+    return interlaced_ || f->interlaced_frame || rotation_ != 0 || f->width < 2 || (f->width & 1) || !planar;
+  }
+
+  // Chooses, for the pictures of the first one's size and format, between
+  // the delivery as decoded and the filters.
+  bool Configure(const AVFrame* f) {
+    configured_ = false;
+    if (NeedsFilters(f)) {
+      fl_ = LoadFilterLibrary();
+      if (!fl_ || !BuildFilter(f)) return false;
+      outTimeBase_ = fl_->sinkTimeBase(sink_ctx_);
+    } else {
+      filter_.reset();
+      outTimeBase_ = timeBase_;
+    }
+    inW_ = f->width;
+    inH_ = f->height;
+    inFmt_ = f->format;
+    configured_ = true;
+    return true;
+  }
+
+  // End of input for the filters, if any; a refused flush leaves nothing
+  // to drain.
+  void FlushFilters() {
+    if (filter_ && fl_->addFrame(src_ctx_, nullptr, 0) >= 0) DrainVideo();
+  }
+
   bool BuildFilter(const AVFrame* f) {
-    filter_.reset(avfilter_graph_alloc());
+    filter_.reset(fl_->graphAlloc());
     if (!filter_) return false;
     char args[256];
     AVRational sar = f->sample_aspect_ratio.num > 0 ? f->sample_aspect_ratio : AVRational{1, 1};
@@ -314,39 +357,32 @@ class DecoderFilter : public FilterBase {
     chain += width >= 2 ? "crop=trunc(iw/2)*2:ih," : "scale=2:ih:flags=neighbor,";
     chain += "format=yuv420p|yuvj420p|yuv422p|yuvj422p";
     AVFilterContext* sink = nullptr;
-    if (avfilter_graph_create_filter(&src_ctx_, avfilter_get_by_name("buffer"), "in", args, nullptr, filter_.get()) < 0 ||
-        avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
-                                     filter_.get()) < 0) {
+    if (fl_->createFilter(&src_ctx_, fl_->filterByName("buffer"), "in", args, nullptr, filter_.get()) < 0 ||
+        fl_->createFilter(&sink, fl_->filterByName("buffersink"), "out", nullptr, nullptr, filter_.get()) < 0) {
       filter_.reset();
       return false;
     }
-    AVFilterInOut* outputs = avfilter_inout_alloc();
-    AVFilterInOut* inputs = avfilter_inout_alloc();
+    AVFilterInOut* outputs = fl_->inOutAlloc();
+    AVFilterInOut* inputs = fl_->inOutAlloc();
     outputs->name = av_strdup("in");
     outputs->filter_ctx = src_ctx_;
     inputs->name = av_strdup("out");
     inputs->filter_ctx = sink;
-    int r = avfilter_graph_parse_ptr(filter_.get(), chain.c_str(), &inputs, &outputs, nullptr);
-    avfilter_inout_free(&inputs);
-    avfilter_inout_free(&outputs);
-    if (r < 0 || avfilter_graph_config(filter_.get(), nullptr) < 0) {
+    int r = fl_->graphParse(filter_.get(), chain.c_str(), &inputs, &outputs, nullptr);
+    fl_->inOutFree(&inputs);
+    fl_->inOutFree(&outputs);
+    if (r < 0 || fl_->graphConfig(filter_.get(), nullptr) < 0) {
       filter_.reset();
       return false;
     }
     sink_ctx_ = sink;
-    inW_ = f->width;
-    inH_ = f->height;
-    inFmt_ = f->format;
     return true;
   }
 
   void FilterVideo(AVFrame* f) {
-    if (!filter_ || f->width != inW_ || f->height != inH_ || f->format != inFmt_) {
-      if (filter_) {
-        // End of input for the filters; a refused flush leaves nothing to drain.
-        if (av_buffersrc_add_frame(src_ctx_, nullptr) >= 0) DrainVideo();
-      }
-      if (!BuildFilter(f)) return;
+    if (!configured_ || f->width != inW_ || f->height != inH_ || f->format != inFmt_) {
+      FlushFilters();
+      if (!Configure(f)) return;
     }
     if (f->pts == AV_NOPTS_VALUE) f->pts = f->best_effort_timestamp;
     // A picture without any time (the last one a decoder flushes from some
@@ -356,13 +392,14 @@ class DecoderFilter : public FilterBase {
       f->pts = lastPts_ == AV_NOPTS_VALUE ? av_rescale_q(fileStart_, kHns, timeBase_)
                                           : lastPts_ + std::max<int64_t>(av_rescale_q(frameTime_, kHns, timeBase_), 1);
     if (f->pts != AV_NOPTS_VALUE) lastPts_ = f->pts;
-    if (av_buffersrc_add_frame_flags(src_ctx_, f, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
+    if (!filter_) return DeliverVideo(f);
+    if (fl_->addFrame(src_ctx_, f, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
     DrainVideo();
   }
 
   void DrainVideo() {
     FramePtr out(av_frame_alloc());
-    while (!abort_ && av_buffersink_get_frame(sink_ctx_, out.get()) >= 0) {
+    while (!abort_ && fl_->getFrame(sink_ctx_, out.get()) >= 0) {
       DeliverVideo(out.get());
       av_frame_unref(out.get());
     }
@@ -371,8 +408,7 @@ class DecoderFilter : public FilterBase {
   void DeliverVideo(const AVFrame* f) {
     const int w = f->width, h = f->height;
     if (f->pts == AV_NOPTS_VALUE) return;
-    const AVRational tb = av_buffersink_get_time_base(sink_ctx_);
-    REFERENCE_TIME start = cover_ ? 0 : av_rescale_q(f->pts, tb, kHns) - fileStart_ - SegmentStart();
+    REFERENCE_TIME start = cover_ ? 0 : av_rescale_q(f->pts, outTimeBase_, kHns) - fileStart_ - SegmentStart();
     // A picture lasts as long as its container says (slide shows, variable
     // rates), else a frame time of the stream's rate. The filters keep the
     // packet's duration in the stream's time base.
@@ -495,10 +531,13 @@ class DecoderFilter : public FilterBase {
   DecoderOutPin* out_;
   IStreamPacketSource* src_ = nullptr;  // the connected source pin
   CodecPtr ctx_;
-  AvFilterGraphPtr filter_;
+  const FilterLibrary* fl_ = nullptr;  // loaded when a picture needs the filters
+  AvFilterGraphPtr filter_;            // null while pictures go as decoded
   AVFilterContext* src_ctx_ = nullptr;
   AVFilterContext* sink_ctx_ = nullptr;
+  bool configured_ = false;  // for pictures of inW_ x inH_ in inFmt_
   int inW_ = 0, inH_ = 0, inFmt_ = -1;
+  AVRational outTimeBase_{1, 1};  // of the pictures delivered
   SwrPtr swr_;
   int swrFmt_ = -1;
   int bits_ = 16;
