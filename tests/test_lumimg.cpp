@@ -1,4 +1,5 @@
 #include "platform/lumimg/lumimg.h"
+#include "platform/lumimg/halve.h"
 
 #include <gtest/gtest.h>
 
@@ -145,6 +146,33 @@ TEST(LumImg, PlanarCropScaleMatchesThePackedPicture) {
                                     {32, 2, 300, 200, 200, 150}});
   for (const int shift : {1, 0})
     ExpectPlanarScaleMatchesPacked(shift, 40, {{0, 0, 640, 362, 320, 181}, {40, 2, 320, 240, 160, 120}});
+}
+
+// Every halved sample is the rounded average of its block, at widths that
+// fill the wide vectors exactly, leave a remainder or fill none, from rows
+// of an odd count (the last pairs with itself) and across a row only.
+TEST(LumImg, HalvingGivesEachBlocksRoundedAverage) {
+  const int stride = 2 * 97 + 3, rows = 17;
+  Bytes src(static_cast<size_t>(stride) * rows);
+  unsigned seed = 11;
+  for (auto& b : src) b = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+  std::fill_n(src.begin(), 64, 255);  // the largest sums
+  for (const int rowsPerOutput : {2, 1})
+    for (const int outW : {97, 64, 32, 30, 5}) {
+      const int outH = rowsPerOutput == 2 ? (rows + 1) / 2 : rows, dstStride = outW + 5;
+      Bytes dst(static_cast<size_t>(dstStride) * outH, 7);
+      LumHalvePlane(src.data(), stride, rows, dst.data(), dstStride, outW, outH, rowsPerOutput);
+      int wrong = 0, spill = 0;
+      for (int r = 0; r < outH; ++r) {
+        const std::uint8_t* a = &src[static_cast<size_t>(rowsPerOutput * r) * stride];
+        const std::uint8_t* b = &src[static_cast<size_t>(std::min(rowsPerOutput * r + rowsPerOutput - 1, rows - 1)) * stride];
+        for (int x = 0; x < outW; ++x)
+          wrong += dst[static_cast<size_t>(r) * dstStride + x] != (a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) / 4;
+        for (int x = outW; x < dstStride; ++x) spill += dst[static_cast<size_t>(r) * dstStride + x] != 7;
+      }
+      EXPECT_EQ(wrong, 0) << outW << " wide, " << rowsPerOutput << " rows per output";
+      EXPECT_EQ(spill, 0) << "written beyond the row, " << outW << " wide";
+    }
 }
 
 TEST(LumImg, ColourConversionAndByteReorder) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/lumimg/cpu_features.h"
 #include "platform/lumimg/lumimg.h"
 
 void LumSplitPackedToPlanes(const std::uint8_t* src, int srcRowBytes, std::uint8_t* y, int yStride,
@@ -151,20 +152,13 @@ LUM_INLINE void PackPicture(const Planes& p, const LumColourMap* colour) {
 
 void PackPictureBase(const Planes& p, const LumColourMap* colour) { PackPicture(p, colour); }
 
-// The same, compiled for the wider vectors where the processor has them (a
-// plain branch: sanitizers cannot run the loader's resolvers that
-// function clones need).
+// The same, compiled for the wider vectors where the processor has them.
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target("avx2"))) void PackPictureAvx2(const Planes& p, const LumColourMap* colour) {
   PackPicture(p, colour);
 }
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
 #else
 void PackPictureAvx2(const Planes& p, const LumColourMap* colour) { PackPicture(p, colour); }
-bool HasAvx2() { return false; }
 #endif
 }  // namespace
 
@@ -172,7 +166,7 @@ void LumPlanarToPacked422(const std::uint8_t* y, int yStride, const std::uint8_t
                           const std::uint8_t* v, int vStride, int chromaRowShift, std::uint8_t* dst,
                           int dstStride, int width, int height, const LumColourMap* colour) {
   const Planes p{y, u, v, yStride, uStride, vStride, chromaRowShift, dst, dstStride, width / 2, height};
-  if (HasAvx2()) PackPictureAvx2(p, colour);
+  if (LumHasAvx2()) PackPictureAvx2(p, colour);
   else PackPictureBase(p, colour);
 }
 

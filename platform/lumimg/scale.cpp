@@ -7,6 +7,7 @@ extern "C" {
 #include <array>
 #include <vector>
 
+#include "platform/lumimg/halve.h"
 #include "platform/lumimg/lumimg.h"
 
 namespace {
@@ -123,21 +124,6 @@ void LumCropScalePacked422(const std::uint8_t* src, int srcW, int srcH, int srcR
 }
 
 namespace {
-// The rounded average of each 2 x 2 block of a plane: outW x outH samples
-// from rows 2r and 2r + 1 (the last row of an odd count pairs with itself);
-// with rowsPerOutput 1, the average of each pair of samples of row r.
-void HalvePlane(const std::uint8_t* src, int stride, int srcRows, std::uint8_t* dst, int dstStride, int outW, int outH,
-                int rowsPerOutput = 2) {
-  for (int r = 0; r < outH; ++r) {
-    const int first = rowsPerOutput * r, last = std::min(first + rowsPerOutput - 1, srcRows - 1);
-    const std::uint8_t* __restrict a = src + static_cast<std::ptrdiff_t>(first) * stride;
-    const std::uint8_t* __restrict b = src + static_cast<std::ptrdiff_t>(last) * stride;
-    std::uint8_t* __restrict d = dst + static_cast<std::ptrdiff_t>(r) * dstStride;
-    for (int x = 0; x < outW; ++x)
-      d[x] = static_cast<std::uint8_t>((a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) >> 2);
-  }
-}
-
 // A picture's crop window halved in both directions, then scaled. Averaging
 // the area each output sample covers is the smooth filter's own rule, so a
 // picture shrunk by two or more is first halved cheaply: the scaler then
@@ -160,10 +146,10 @@ void ScaleHalvedInBands(SwsContext* ctx, const Planes3& planes, const Strides3& 
   std::uint8_t* v = u + static_cast<std::ptrdiff_t>(chromaW) * bandChromaRows;
   for (int r0 = 0; r0 < h; r0 += kBandRows) {
     const int rows = std::min(kBandRows, h - r0);
-    HalvePlane(planes[0] + static_cast<std::ptrdiff_t>(2 * r0) * strides[0], strides[0], cropH - 2 * r0, y, w, w, rows);
+    LumHalvePlane(planes[0] + static_cast<std::ptrdiff_t>(2 * r0) * strides[0], strides[0], cropH - 2 * r0, y, w, w, rows);
     const int c0 = r0 >> shift, chromaRows = ((r0 + rows + shift) >> shift) - c0;
     for (int p = 1; p < 3; ++p)
-      HalvePlane(planes[p] + static_cast<std::ptrdiff_t>(2 * c0) * strides[p], strides[p], srcChromaRows - 2 * c0,
+      LumHalvePlane(planes[p] + static_cast<std::ptrdiff_t>(2 * c0) * strides[p], strides[p], srcChromaRows - 2 * c0,
                  p == 1 ? u : v, chromaW, chromaW, chromaRows);
     RunScaler(ctx, {y, u, v}, {w, chromaW, chromaW}, rows, dst, dstStride, r0);
   }
@@ -175,10 +161,10 @@ void ScaleHalvedInBands(SwsContext* ctx, const Planes3& planes, const Strides3& 
 // one 4:2:0 chroma row covers already, so that row is halved across only.
 void HalveIntoDestination(const Planes3& planes, const Strides3& strides, int shift, int cropH,
                           std::array<std::uint8_t*, 3> dst, int dstStride, int dstW, int dstH) {
-  HalvePlane(planes[0], strides[0], cropH, dst[0], dstStride, dstW, dstH);
+  LumHalvePlane(planes[0], strides[0], cropH, dst[0], dstStride, dstW, dstH);
   const int srcChromaRows = (cropH + shift) >> shift;
   for (int p = 1; p < 3; ++p)
-    HalvePlane(planes[p], strides[p], srcChromaRows, dst[p], dstStride, dstW / 2, dstH, 2 >> shift);
+    LumHalvePlane(planes[p], strides[p], srcChromaRows, dst[p], dstStride, dstW / 2, dstH, 2 >> shift);
 }
 }  // namespace
 
