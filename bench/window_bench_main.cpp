@@ -97,7 +97,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot open %s\n", argv[2]);
     return 1;
   }
+  // Opening, moving the start point and pressing the button are actions of
+  // their own: the window's events between them are handled as they come.
+  QApplication::processEvents();
   form.MovePositionLow(0);
+  QApplication::processEvents();
   form.StartRecordingButton->click();
   const bool started = Frame().IsRecording;
   while (Frame().IsRecording || form.FinishedRecording->isVisible())

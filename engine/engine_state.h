@@ -98,7 +98,6 @@ struct EngineState {
   // notice has been closed).
   std::string FinishedOutputPath;
   DWORD FinishedElapsedMs = 0;
-  std::string ScreenSaveActive;  // remembered while a conversion disables the screen saver
 
   // The display aspect the video panel should follow (x / y), posted with
   // WM_VIDEO_RELAYOUT by whichever thread learns it.

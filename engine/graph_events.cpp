@@ -85,13 +85,6 @@ void ShowGuide(int code) {
   if (!folder.empty() && chdir(folder.c_str()) != 0) WriteLog("Cannot enter the program folder %s", folder.c_str());
 }
 
-void DisableScreenSaver() {
-  EngineState& e = Engine();
-  if (e.ScreenSaveActive.empty()) e.ScreenSaveActive = InhibitScreenSaver(translate("Converting a video"));
-}
+void DisableScreenSaver() { InhibitScreenSaver(translate("Converting a video")); }
 
-void RestoreScreenSaver() {
-  EngineState& e = Engine();
-  ReleaseScreenSaver(e.ScreenSaveActive);
-  e.ScreenSaveActive.clear();
-}
+void RestoreScreenSaver() { ReleaseScreenSaver(); }
