@@ -164,10 +164,13 @@ TEST(LumImg, HalvingGivesEachBlocksRoundedAverage) {
       LumHalvePlane(src.data(), stride, rows, dst.data(), dstStride, outW, outH, rowsPerOutput);
       int wrong = 0, spill = 0;
       for (int r = 0; r < outH; ++r) {
+        const int last = std::min(rowsPerOutput * r + rowsPerOutput - 1, rows - 1);
         const std::uint8_t* a = &src[static_cast<size_t>(rowsPerOutput * r) * stride];
-        const std::uint8_t* b = &src[static_cast<size_t>(std::min(rowsPerOutput * r + rowsPerOutput - 1, rows - 1)) * stride];
-        for (int x = 0; x < outW; ++x)
-          wrong += dst[static_cast<size_t>(r) * dstStride + x] != (a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) / 4;
+        const std::uint8_t* b = &src[static_cast<size_t>(last) * stride];
+        for (int x = 0; x < outW; ++x) {
+          const int average = (a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) / 4;
+          wrong += dst[static_cast<size_t>(r) * dstStride + x] != average;
+        }
         for (int x = outW; x < dstStride; ++x) spill += dst[static_cast<size_t>(r) * dstStride + x] != 7;
       }
       EXPECT_EQ(wrong, 0) << outW << " wide, " << rowsPerOutput << " rows per output";

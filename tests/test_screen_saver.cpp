@@ -38,8 +38,11 @@ class FakeScreenSaver {
     cv_.wait(lock, [&] { return started_; });
   }
   ~FakeScreenSaver() {
-    g_main_context_invoke(context_, [](gpointer loop) { g_main_loop_quit(static_cast<GMainLoop*>(loop)); return FALSE; },
-                          loop_);
+    auto quit = [](gpointer loop) -> gboolean {
+      g_main_loop_quit(static_cast<GMainLoop*>(loop));
+      return FALSE;
+    };
+    g_main_context_invoke(context_, quit, loop_);
     thread_.join();
   }
   bool ok() const { return connection_ != nullptr; }
@@ -64,11 +67,14 @@ class FakeScreenSaver {
 
   // Whether a connection is still on the bus.
   bool OnTheBus(const std::string& name) {
-    GVariant* r = g_dbus_connection_call_sync(connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                              "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name.c_str()),
-                                              G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    GVariant* r = g_dbus_connection_call_sync(
+        connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+        g_variant_new("(s)", name.c_str()), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
     gboolean has = FALSE;
-    if (r) g_variant_get(r, "(b)", &has), g_variant_unref(r);
+    if (r) {
+      g_variant_get(r, "(b)", &has);
+      g_variant_unref(r);
+    }
     return has;
   }
 
@@ -84,7 +90,8 @@ class FakeScreenSaver {
     if (inhibit) {
       const gchar *app = nullptr, *why = nullptr;
       g_variant_get(params, "(&s&s)", &app, &why);
-      c.application = app, c.reason = why;
+      c.application = app;
+      c.reason = why;
     } else {
       g_variant_get(params, "(u)", &c.cookie);
       g_dbus_method_invocation_return_value(invocation, nullptr);

@@ -52,7 +52,8 @@ __attribute__((target("avx2"))) void HalveRowAvx2(const std::uint8_t* a, const s
     const __m256i high = _mm256_srli_epi16(BlockSums(a + 2 * x + 32, b + 2 * x + 32), 2);
     // The pack works within each 128-bit half: the permute puts the four
     // 8-sample runs back in order.
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x), _mm256_permute4x64_epi64(_mm256_packus_epi16(low, high), 0xD8));
+    const __m256i packed = _mm256_packus_epi16(low, high);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x), _mm256_permute4x64_epi64(packed, 0xD8));
   }
   HalveRow(a, b, d, x, outW);
 }

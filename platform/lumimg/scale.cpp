@@ -146,11 +146,12 @@ void ScaleHalvedInBands(SwsContext* ctx, const Planes3& planes, const Strides3& 
   std::uint8_t* v = u + static_cast<std::ptrdiff_t>(chromaW) * bandChromaRows;
   for (int r0 = 0; r0 < h; r0 += kBandRows) {
     const int rows = std::min(kBandRows, h - r0);
-    LumHalvePlane(planes[0] + static_cast<std::ptrdiff_t>(2 * r0) * strides[0], strides[0], cropH - 2 * r0, y, w, w, rows);
+    LumHalvePlane(planes[0] + static_cast<std::ptrdiff_t>(2 * r0) * strides[0], strides[0], cropH - 2 * r0, y, w, w,
+                  rows);
     const int c0 = r0 >> shift, chromaRows = ((r0 + rows + shift) >> shift) - c0;
     for (int p = 1; p < 3; ++p)
       LumHalvePlane(planes[p] + static_cast<std::ptrdiff_t>(2 * c0) * strides[p], strides[p], srcChromaRows - 2 * c0,
-                 p == 1 ? u : v, chromaW, chromaW, chromaRows);
+                    p == 1 ? u : v, chromaW, chromaW, chromaRows);
     RunScaler(ctx, {y, u, v}, {w, chromaW, chromaW}, rows, dst, dstStride, r0);
   }
 }
