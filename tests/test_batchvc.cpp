@@ -590,7 +590,7 @@ TEST_F(Batchvc, PictureSizeFollowsTheShapeOfTheSource) {
   EXPECT_GT(darkest(100, 220), 30.0) << "the picture in the middle";
 }
 
-// The filters' library (with the thirty it brings, about 12 MiB) is loaded
+// The filters' library (with the 29 others it brings, about 12 MiB) is loaded
 // only for pictures that need it: a plain clip converts without it, a turned
 // one with it, and comes out turned. The loader lists what it loads
 // (LD_DEBUG=files, on standard error).

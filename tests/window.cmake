@@ -28,6 +28,8 @@ if(CORVANE_GUI)
   # Whole conversions through the window: the engine's threads run.
   corvane_window_test(test_window_conversion LIBS corvane_fixtures LABELS threads)
   corvane_window_test(test_crash_report)
+  # The screen saver kept away through a conversion, on a private session bus.
+  corvane_window_test(test_window_screen_saver LIBS corvane_fixtures corvane_fake_desktop)
   # The batch window converting through the real engine on its own thread.
   corvane_window_test(test_batch_form LIBS corvane_batchwindow corvane_fixtures LABELS threads)
   # The program as a process: the file on its command line, the signals.
